@@ -1,0 +1,280 @@
+#include "render/gradient.h"
+
+#include "render/gradient_rows.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using gradient_detail::FixedRow;
+using gradient_detail::FixedRowWriter;
+using gradient_detail::RowSetup;
+
+__extension__ using Int128 = __int128;
+
+struct Layout {
+    int32_t blockWidth;
+    int32_t blockHeight;
+    bool mirrorX;
+    bool mirrorY;
+};
+
+bool LayoutFor(int32_t pattern, int32_t width, int32_t height, Layout& layout) {
+    if (pattern < 0 || pattern > 3 || width <= 0 || height <= 0) {
+        return false;
+    }
+    layout.mirrorX = pattern == 1 || pattern == 3;
+    layout.mirrorY = pattern == 2 || pattern == 3;
+    layout.blockWidth = layout.mirrorX ? width / 2 : width;
+    layout.blockHeight = layout.mirrorY ? height / 2 : height;
+    return layout.blockWidth > 0 && layout.blockHeight > 0;
+}
+
+uint8_t Channel(const ColourRecord& c, int k) {
+    return k == 0 ? c.blue : (k == 1 ? c.green : c.red);
+}
+
+RowSetup SetupRow(const GradientParams& p, int64_t w, int64_t h, int64_t y) {
+    RowSetup row{};
+    for (int k = 0; k < 3; ++k) {
+        const int64_t c0 = Channel(p.corners[0], k);
+        const int64_t c1 = Channel(p.corners[1], k);
+        const int64_t c2 = Channel(p.corners[2], k);
+        const int64_t c3 = Channel(p.corners[3], k);
+        row.a[k] = (h - y) * w * c0 + y * w * c2;
+        row.b[k] = (h - y) * (c1 - c0) + y * (c3 - c2);
+    }
+    row.d = w * h;
+    return row;
+}
+
+Int128 FloorDiv(Int128 n, Int128 d) {
+    Int128 q = n / d;
+    if ((n % d != 0) && (n < 0)) {
+        --q;
+    }
+    return q;
+}
+
+FixedRow ToFixed(const RowSetup& row) {
+    FixedRow fixed{};
+    constexpr int kBits = gradient_detail::kFixedFractionBits;
+    for (int k = 0; k < 3; ++k) {
+        // Both rounded down, so F only ever falls short of the exact value.
+        fixed.start[k] = static_cast<uint64_t>(
+            FloorDiv((Int128{row.a[k]} * 2 + 1) << (kBits - 1), Int128{row.d}));
+        fixed.step[k] =
+            static_cast<uint64_t>(FloorDiv(Int128{row.b[k]} * (Int128{1} << kBits), Int128{row.d}));
+    }
+    return fixed;
+}
+
+void PutColour(uint32_t* dst, uint32_t colour) {
+    uint32_t old;
+    std::memcpy(&old, dst, sizeof old);
+    old = (old & 0xFF000000u) | colour;
+    std::memcpy(dst, &old, sizeof old);
+}
+
+uint32_t ColourOf(const uint32_t* src) {
+    uint32_t v;
+    std::memcpy(&v, src, sizeof v);
+    return v & 0x00FFFFFFu;
+}
+
+// Exact stepping of quotient and remainder: no division per pixel, any architecture.
+void PortableRow(const RowSetup& row, uint32_t* top, uint32_t* bottom, int32_t blockWidth,
+                 int32_t frameWidth, bool mirrorX) {
+    int64_t q[3];
+    int64_t r[3];
+    int64_t stepQ[3];
+    int64_t stepR[3];
+    for (int k = 0; k < 3; ++k) {
+        q[k] = row.a[k] / row.d;
+        r[k] = row.a[k] % row.d;
+        stepQ[k] = row.b[k] / row.d;
+        stepR[k] = row.b[k] % row.d;
+        if (stepR[k] < 0) {
+            stepR[k] += row.d;
+            --stepQ[k];
+        }
+    }
+    for (int32_t x = 0; x < blockWidth; ++x) {
+        const uint32_t colour = static_cast<uint32_t>(q[0]) | static_cast<uint32_t>(q[1]) << 8 |
+                                static_cast<uint32_t>(q[2]) << 16;
+        PutColour(top + x, colour);
+        if (bottom != nullptr) {
+            PutColour(bottom + x, colour);
+        }
+        if (mirrorX) {
+            PutColour(top + frameWidth - 1 - x, colour);
+            if (bottom != nullptr) {
+                PutColour(bottom + frameWidth - 1 - x, colour);
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            q[k] += stepQ[k];
+            r[k] += stepR[k];
+            if (r[k] >= row.d) {
+                r[k] -= row.d;
+                ++q[k];
+            }
+        }
+    }
+}
+
+// The fixed-point rows are exact while (x + 1) * d < 2^47 for every x in a row.
+bool FixedPointExact(const Layout& l) {
+    const Int128 w = l.blockWidth;
+    return w * w * l.blockHeight < (Int128{1} << 46);
+}
+
+void RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width, int32_t height,
+                const GradientParams& params) {
+    Layout l{};
+    if (!LayoutFor(params.fillPattern, width, height, l)) {
+        return;
+    }
+    if (fixedWriter != nullptr && !FixedPointExact(l)) {
+        fixedWriter = nullptr;
+    }
+    auto* pixels = reinterpret_cast<uint32_t*>(store);
+    const bool centreColumn = l.mirrorX && (width % 2 != 0);
+    for (int32_t y = 0; y < l.blockHeight; ++y) {
+        uint32_t* top = pixels + static_cast<int64_t>(y) * width;
+        uint32_t* bottom =
+            l.mirrorY ? pixels + static_cast<int64_t>(height - 1 - y) * width : nullptr;
+        const RowSetup row = SetupRow(params, l.blockWidth, l.blockHeight, y);
+        if (fixedWriter != nullptr) {
+            fixedWriter(ToFixed(row), top, bottom, l.blockWidth, width, l.mirrorX);
+        } else {
+            PortableRow(row, top, bottom, l.blockWidth, width, l.mirrorX);
+        }
+        if (centreColumn) {
+            const uint32_t colour = ColourOf(top + l.blockWidth - 1);
+            PutColour(top + l.blockWidth, colour);
+            if (bottom != nullptr) {
+                PutColour(bottom + l.blockWidth, colour);
+            }
+        }
+    }
+    if (l.mirrorY && (height % 2 != 0)) {
+        const uint32_t* from = pixels + static_cast<int64_t>(l.blockHeight - 1) * width;
+        uint32_t* centre = pixels + static_cast<int64_t>(l.blockHeight) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            PutColour(centre + x, ColourOf(from + x));
+        }
+    }
+}
+
+// The formula as written, one division per channel and pixel; the oracle for the
+// faster paths. Each frame pixel finds its block pixel through the mirrors.
+void RenderReference(uint8_t* store, int32_t width, int32_t height, const GradientParams& p) {
+    Layout l{};
+    if (!LayoutFor(p.fillPattern, width, height, l)) {
+        return;
+    }
+    const int64_t w = l.blockWidth;
+    const int64_t h = l.blockHeight;
+    auto* pixels = reinterpret_cast<uint32_t*>(store);
+    for (int32_t fy = 0; fy < height; ++fy) {
+        int64_t y = fy;
+        if (l.mirrorY) {
+            y = std::min<int64_t>({fy, height - 1 - fy, h - 1});
+        }
+        for (int32_t fx = 0; fx < width; ++fx) {
+            int64_t x = fx;
+            if (l.mirrorX) {
+                x = std::min<int64_t>({fx, width - 1 - fx, w - 1});
+            }
+            uint32_t colour = 0;
+            for (int k = 0; k < 3; ++k) {
+                const int64_t c0 = Channel(p.corners[0], k);
+                const int64_t c1 = Channel(p.corners[1], k);
+                const int64_t c2 = Channel(p.corners[2], k);
+                const int64_t c3 = Channel(p.corners[3], k);
+                const int64_t v =
+                    ((h - y) * ((w - x) * c0 + x * c1) + y * ((w - x) * c2 + x * c3)) / (w * h);
+                colour |= static_cast<uint32_t>(v) << (8 * k);
+            }
+            PutColour(pixels + static_cast<int64_t>(fy) * width + fx, colour);
+        }
+    }
+}
+
+std::vector<GradientPath> DetectPaths() {
+    std::vector<GradientPath> paths{GradientPath::Reference, GradientPath::Portable};
+#if defined(SKYFILL_GRADIENT_X86)
+    __builtin_cpu_init();
+    paths.push_back(GradientPath::Sse2);
+    if (__builtin_cpu_supports("avx2")) {
+        paths.push_back(GradientPath::Avx2);
+    }
+    if (__builtin_cpu_supports("avx512f")) {
+        paths.push_back(GradientPath::Avx512);
+    }
+#endif
+    return paths;
+}
+
+const std::vector<GradientPath>& Paths() {
+    static const std::vector<GradientPath> paths = DetectPaths();
+    return paths;
+}
+
+FixedRowWriter WriterFor(GradientPath path) {
+#if defined(SKYFILL_GRADIENT_X86)
+    switch (path) {
+    case GradientPath::Sse2:
+        return gradient_detail::Sse2RowWriter();
+    case GradientPath::Avx2:
+        return gradient_detail::Avx2RowWriter();
+    case GradientPath::Avx512:
+        return gradient_detail::Avx512RowWriter();
+    default:
+        break;
+    }
+#else
+    (void)path;
+#endif
+    return nullptr;
+}
+
+} // namespace
+
+const char* GradientPathName(GradientPath path) {
+    switch (path) {
+    case GradientPath::Reference:
+        return "reference";
+    case GradientPath::Portable:
+        return "portable";
+    case GradientPath::Sse2:
+        return "sse2";
+    case GradientPath::Avx2:
+        return "avx2";
+    case GradientPath::Avx512:
+        return "avx512";
+    }
+    return "unknown";
+}
+
+std::span<const GradientPath> SupportedGradientPaths() {
+    return Paths();
+}
+
+void RenderGradientWith(GradientPath path, uint8_t* store, int32_t width, int32_t height,
+                        const GradientParams& params) {
+    if (path == GradientPath::Reference) {
+        RenderReference(store, width, height, params);
+    } else {
+        RenderRows(WriterFor(path), store, width, height, params);
+    }
+}
+
+void RenderGradient(uint8_t* store, int32_t width, int32_t height, const GradientParams& params) {
+    static const GradientPath fastest = Paths().back();
+    RenderGradientWith(fastest, store, width, height, params);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// Internals shared by the gradient paths; not part of the renderer's interface.
+
+#include <cstdint>
+
+namespace gradient_detail {
+
+// Along one block row each channel's numerator is linear in x:
+// N(x) = a + x * b, and the channel value is N(x) / d truncated.
+struct RowSetup {
+    int64_t a[3]; // blue, green, red
+    int64_t b[3];
+    int64_t d;
+};
+
+// The same row as a 64-bit fixed-point accumulator with 48 fraction bits:
+// F(x) = start + x * step approximates (N(x) + 0.5) / d * 2^48 from below by less
+// than (x + 1) units. (N + 0.5) / d keeps at least 0.5 / d from every integer, so
+// while (x + 1) * d < 2^47 the integer part F >> 48 is exactly N / d. Byte 6 of F
+// is the channel value and bytes 7 is zero.
+struct FixedRow {
+    uint64_t start[3];
+    uint64_t step[3];
+};
+
+constexpr int kFixedFractionBits = 48;
+
+// Writes block columns 0..blockWidth-1 of one block row into `top` and, when not
+// null, `bottom`, plus their left-right mirrors when `mirrorX`. Alpha bytes are kept.
+using FixedRowWriter = void (*)(const FixedRow& row, uint32_t* top, uint32_t* bottom,
+                                int32_t blockWidth, int32_t frameWidth, bool mirrorX);
+
+FixedRowWriter Sse2RowWriter();
+FixedRowWriter Avx2RowWriter();
+FixedRowWriter Avx512RowWriter();
+
+} // namespace gradient_detail

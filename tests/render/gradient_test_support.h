@@ -1,0 +1,36 @@
+#pragma once
+
+#include "render/gradient.h"
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+// A frame store with a guard zone behind the frame, filled with noise so that any
+// byte written where it should not be shows up in a comparison.
+inline std::vector<uint8_t> NoisyStore(int32_t width, int32_t height, uint32_t seed) {
+    std::vector<uint8_t> store(static_cast<std::size_t>(width) * height * 4 + 64);
+    std::mt19937 random(seed);
+    for (auto& byte : store) {
+        byte = static_cast<uint8_t>(random());
+    }
+    return store;
+}
+
+inline uint32_t PixelAt(const std::vector<uint8_t>& store, int32_t width, int32_t x, int32_t y) {
+    uint32_t v;
+    std::memcpy(&v, store.data() + (static_cast<std::size_t>(y) * width + x) * 4, 4);
+    return v;
+}
+
+inline GradientParams MakeParams(uint32_t c0, uint32_t c1, uint32_t c2, uint32_t c3,
+                                 int32_t pattern) {
+    GradientParams p;
+    p.corners[0] = ColourRecord::FromValue(c0);
+    p.corners[1] = ColourRecord::FromValue(c1);
+    p.corners[2] = ColourRecord::FromValue(c2);
+    p.corners[3] = ColourRecord::FromValue(c3);
+    p.fillPattern = pattern;
+    return p;
+}
