@@ -5,7 +5,6 @@
 #include "render/gradient.h"
 
 #include <QImage>
-
 #include <cstdio>
 #include <vector>
 
@@ -34,7 +33,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skyfill: cannot write %s\n", path);
         return 1;
     }
-    std::printf("skyfill: wrote the default look, %d x %d, to %s\n", state.m_width,
-                state.m_height, path);
+    std::printf("skyfill: wrote the default look, %d x %d, to %s\n", state.m_width, state.m_height,
+                path);
     return 0;
 }

@@ -33,8 +33,7 @@ void GeneratorState::SetRotationSliderPosition(int32_t position) {
     m_rotationPeriodMs = 260 - position;
     const int32_t slot = m_presetBlock.m_presetSlot;
     if (slot >= 0 && slot < kPresetSlotCount) {
-        m_presetBlock.m_presetSlots[slot].rotationSliderPosition =
-            static_cast<uint16_t>(position);
+        m_presetBlock.m_presetSlots[slot].rotationSliderPosition = static_cast<uint16_t>(position);
     }
 }
 

@@ -55,10 +55,15 @@ struct GeneratorState {
     int32_t m_obeyRemoteStartStop = 0;
 
     // Status-line words, indexed by m_cloudsOn, 2 + m_rotationMode, 5 + m_fillPattern.
-    static constexpr std::string_view m_labelNames[9] = {
-        "no clouds",          "plus clouds",    "Static background",
-        "Rotating clockwise", "Rotating anticlockwise", "Full screen",
-        "Horizontal split",   "Vertical split", "Quad split"};
+    static constexpr std::string_view m_labelNames[9] = {"no clouds",
+                                                         "plus clouds",
+                                                         "Static background",
+                                                         "Rotating clockwise",
+                                                         "Rotating anticlockwise",
+                                                         "Full screen",
+                                                         "Horizontal split",
+                                                         "Vertical split",
+                                                         "Quad split"};
 
     static constexpr int32_t kFrameStoreWidth = 4096;
     static constexpr int32_t kFrameStoreHeight = 2160;

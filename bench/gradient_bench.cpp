@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
             }
         }
     }
-    benchmark::Initialize(&argc, argv);
+    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
+    int count = static_cast<int>(args.size()) - 1;
+    benchmark::Initialize(&count, args.data());
     RatioReporter reporter({"fill", "memset"});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();

@@ -1,26 +1,35 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 // Console output as usual, then each benchmark's time as a multiple of the
-// baselines measured in the same run. A baseline is matched by the part of the
-// name after the last '/', e.g. "fill/1920x1080" for "gradient/avx2/quad/1920x1080".
+// baselines measured in the same run. With repetitions the medians are compared,
+// which keeps a noisy neighbour on a shared host from deciding the ratio. A baseline is matched by
+// the part of the name after the last '/', e.g. "fill/1920x1080" for
+// "gradient/avx2/quad/1920x1080".
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    explicit RatioReporter(std::vector<std::string> baselines) : m_baselines(std::move(baselines)) {}
+    explicit RatioReporter(std::vector<std::string> baselines)
+        : m_baselines(std::move(baselines)) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-                m_order.push_back(run.benchmark_name());
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && runs.size() == 1;
+            if (!median && !single) {
+                continue;
             }
+            const std::string name = run.run_name.str();
+            if (m_times.find(name) == m_times.end()) {
+                m_order.push_back(name);
+            }
+            m_times[name] = run.GetAdjustedRealTime();
         }
     }
 
@@ -44,3 +53,20 @@ private:
     std::map<std::string, double> m_times;
     std::vector<std::string> m_order;
 };
+
+// argv with repetitions added unless the caller chose them.
+inline std::vector<char*> WithDefaultRepetitions(int argc, char** argv) {
+    static char repetitions[] = "--benchmark_repetitions=7";
+    static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+    std::vector<char*> args(argv, argv + argc);
+    bool chosen = false;
+    for (int i = 1; i < argc; ++i) {
+        chosen = chosen || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    }
+    if (!chosen) {
+        args.push_back(repetitions);
+        args.push_back(aggregatesOnly);
+    }
+    args.push_back(nullptr);
+    return args;
+}

@@ -41,8 +41,7 @@ static_assert(offsetof(PresetSlot, rotationSliderPosition) == 28);
 static_assert(offsetof(PresetSlot, useMaskAlpha) == 30);
 static_assert(offsetof(PresetSlot, invertTransparency) == 31);
 
-static_assert(std::is_trivially_copyable_v<PresetBlock> &&
-              std::is_standard_layout_v<PresetBlock>);
+static_assert(std::is_trivially_copyable_v<PresetBlock> && std::is_standard_layout_v<PresetBlock>);
 static_assert(sizeof(PresetBlock) == 168);
 static_assert(offsetof(PresetBlock, m_presetSlot) == 160);
 static_assert(offsetof(PresetBlock, m_presetPreviewMode) == 164);

@@ -15,8 +15,7 @@ struct ColourRecord {
                 static_cast<uint8_t>(argb >> 16), static_cast<uint8_t>(argb >> 24)};
     }
     constexpr uint32_t Value() const {
-        return uint32_t{blue} | uint32_t{green} << 8 | uint32_t{red} << 16 |
-               uint32_t{alpha} << 24;
+        return uint32_t{blue} | uint32_t{green} << 8 | uint32_t{red} << 16 | uint32_t{alpha} << 24;
     }
     friend constexpr bool operator==(const ColourRecord&, const ColourRecord&) = default;
 };

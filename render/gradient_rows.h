@@ -14,17 +14,18 @@ struct RowSetup {
     int64_t d;
 };
 
-// The same row as a 64-bit fixed-point accumulator with 48 fraction bits:
-// F(x) = start + x * step approximates (N(x) + 0.5) / d * 2^48 from below by less
-// than (x + 1) units. (N + 0.5) / d keeps at least 0.5 / d from every integer, so
-// while (x + 1) * d < 2^47 the integer part F >> 48 is exactly N / d. Byte 6 of F
-// is the channel value and bytes 7 is zero.
+// The same row as 64-bit fixed-point accumulators, channel k with f = 40 + 8k
+// fraction bits: F(x) = start + x * step approximates (N(x) + 0.5) / d * 2^f from
+// below by less than (x + 1) units. (N + 0.5) / d keeps at least 0.5 / d from every
+// integer, so while (x + 1) * d < 2^(f-1) the integer part F >> f is exactly N / d.
+// The integers land in bytes 5, 6 and 7 of the three accumulators, which is the
+// blue-green-red order of a pixel, so packing needs masks and one shift, no shuffles.
 struct FixedRow {
     uint64_t start[3];
     uint64_t step[3];
 };
 
-constexpr int kFixedFractionBits = 48;
+constexpr int kFixedFractionBits[3] = {40, 48, 56};
 
 // Writes block columns 0..blockWidth-1 of one block row into `top` and, when not
 // null, `bottom`, plus their left-right mirrors when `mirrorX`. Alpha bytes are kept.

@@ -1,8 +1,7 @@
 #include "app/generator_state.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -54,7 +53,7 @@ TEST(GeneratorState, StartsZeroedWithTheDocumentedOutputDefaults) {
 TEST(GeneratorState, ColourPickKeepsTheRecordsOwnAlphaByte) {
     GeneratorState state;
     state.m_baseColour[2] = ColourRecord::FromValue(0x7F112233); // alpha from a preset file
-    state.SetCornerFromButton(2, 0x00C0B0A0);                     // red A0, green B0, blue C0
+    state.SetCornerFromButton(2, 0x00C0B0A0);                    // red A0, green B0, blue C0
     EXPECT_EQ(state.m_baseColour[2].Value(), 0x7FA0B0C0u);
     EXPECT_EQ(state.m_currentColour[2].Value(), 0x7FA0B0C0u);
     EXPECT_EQ(ToButtonValue(state.m_baseColour[2]), 0x00C0B0A0u);

@@ -76,12 +76,12 @@ TEST_P(GradientCases, WritesNothingForABadPatternOrAnEmptyBlock) {
     struct Case {
         int32_t w, h, pattern;
     };
-    for (const Case c : {Case{64, 32, 4}, Case{64, 32, -1}, Case{64, 32, 1000}, Case{0, 32, 0},
-                         Case{64, 0, 0}, Case{1, 32, 1}, Case{64, 1, 2}, Case{1, 1, 3},
-                         Case{-5, 32, 0}}) {
+    for (const Case c :
+         {Case{64, 32, 4}, Case{64, 32, -1}, Case{64, 32, 1000}, Case{0, 32, 0}, Case{64, 0, 0},
+          Case{1, 32, 1}, Case{64, 1, 2}, Case{1, 1, 3}, Case{-5, 32, 0}}) {
         auto store = before;
-        Render(store, c.w, c.h, MakeParams(0xFFFFFFFF, 0xFF000000, 0xFF00FF00, 0xFF0000FF,
-                                           c.pattern));
+        Render(store, c.w, c.h,
+               MakeParams(0xFFFFFFFF, 0xFF000000, 0xFF00FF00, 0xFF0000FF, c.pattern));
         EXPECT_TRUE(store == before) << c.w << " x " << c.h << " pattern " << c.pattern;
     }
 }

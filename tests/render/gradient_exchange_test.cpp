@@ -1,8 +1,7 @@
 #include "render/gradient_exchange.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 namespace {

@@ -3,7 +3,6 @@
 #include "tests/render/gradient_test_support.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -38,14 +37,15 @@ void ExpectAllPathsMatchReference(int32_t width, int32_t height, const GradientP
         auto actual = noise;
         RenderGradientWith(path, actual.data(), width, height, params);
         ASSERT_TRUE(actual == expected)
-            << GradientPathName(path) << " differs at " << width << " x " << height
-            << ", pattern " << params.fillPattern << ", c0 " << std::hex
-            << params.corners[0].Value() << " c3 " << params.corners[3].Value();
+            << GradientPathName(path) << " differs at " << width << " x " << height << ", pattern "
+            << params.fillPattern << ", c0 " << std::hex << params.corners[0].Value() << " c3 "
+            << params.corners[3].Value();
     }
 }
 
 TEST(GradientPaths, MatchTheFormulaAtEverySelectableSize) {
-    const Size sizes[] = {{640, 360}, {720, 480}, {720, 576}, {960, 540}, {1280, 720}, {1920, 1080}};
+    const Size sizes[] = {{640, 360}, {720, 480},  {720, 576},
+                          {960, 540}, {1280, 720}, {1920, 1080}};
     for (const Size size : sizes) {
         for (int32_t pattern = 0; pattern < 4; ++pattern) {
             for (const GradientParams& params : ColourSets(pattern)) {
@@ -56,7 +56,7 @@ TEST(GradientPaths, MatchTheFormulaAtEverySelectableSize) {
 }
 
 TEST(GradientPaths, MatchTheFormulaAtOddAndTinySizes) {
-    const Size sizes[] = {{1, 1},  {2, 1},  {1, 2},   {2, 2},   {3, 3},    {5, 2},
+    const Size sizes[] = {{1, 1},  {2, 1},  {1, 2},   {2, 2},   {3, 3},     {5, 2},
                           {17, 5}, {33, 7}, {63, 64}, {65, 33}, {641, 361}, {1921, 3}};
     for (const Size size : sizes) {
         for (int32_t pattern = 0; pattern < 4; ++pattern) {
