@@ -1,0 +1,95 @@
+#include "ndi/ndi_output.h"
+
+#include <cstring>
+
+NdiOutput::NdiOutput(const NdiRuntimeApi& runtime, SharedFlags flags, FrameProducer& producer,
+                     ReconfigureSteps& steps, ThreadLauncher launcher)
+    : m_runtime(runtime), m_flags(flags), m_producer(producer), m_steps(steps),
+      m_launcher(std::move(launcher)),
+      // Zero-filled, once for the whole run: re-configuring only changes how much is used.
+      m_store(std::make_unique<uint8_t[]>(kFrameStoreBytes)) {
+    if (!m_launcher) {
+        m_launcher = [](std::function<void()> body) { return std::thread(std::move(body)); };
+    }
+    FillVideoFrame(m_videoFrame, OutputFormat{}, m_flags.opaqueOutput.load() != 0, m_store.get());
+}
+
+NdiOutput::~NdiOutput() {
+    DestroySender();
+}
+
+void NdiOutput::CreateSender(int32_t instanceNumber) {
+    DestroySender();
+    char name[kSourceNameBytes];
+    FormatSourceName(instanceNumber, name);
+    NDIlib_send_create_t create{};
+    create.p_ndi_name = name;
+    create.p_groups = nullptr;
+    create.clock_video = true;
+    create.clock_audio = false;
+    m_sender = m_runtime.send_create(&create);
+    if (m_sender == nullptr) {
+        return;
+    }
+    // The runtime only reads the text; the ABI's pointer is not const.
+    NDIlib_metadata_frame_t product{};
+    product.length = static_cast<int>(kProductText.size());
+    product.timecode = NDIlib_send_timecode_synthesize;
+    product.p_data = const_cast<char*>(kProductText.data());
+    m_runtime.send_add_connection_metadata(m_sender, &product);
+}
+
+void NdiOutput::DestroySender() {
+    StopSending();
+    if (m_sender != nullptr) {
+        m_runtime.send_destroy(m_sender);
+        m_sender = nullptr;
+    }
+}
+
+void NdiOutput::SetOutputAlphaType(bool useMask) {
+    m_flags.opaqueOutput.store(useMask ? 0 : 1);
+    m_videoFrame.FourCC = FourCCFor(!useMask);
+}
+
+bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, bool useMask) {
+    if (!IsValidOutputFormat(format)) {
+        return false;
+    }
+    char line[kOutputLineBytes];
+    FormatOutputLine(format, line);
+    m_steps.ShowOutputLine(line);
+
+    DestroySender();
+    FillVideoFrame(m_videoFrame, format, m_flags.opaqueOutput.load() != 0, m_store.get());
+    m_steps.RescalePictures(format.width, format.height);
+    m_steps.RenderOnePicture(m_store.get(), format.width, format.height);
+
+    CreateSender(instanceNumber);
+    if (m_sender == nullptr) {
+        return true;
+    }
+    const std::size_t pixels =
+        std::size_t{static_cast<uint32_t>(format.width)} * static_cast<uint32_t>(format.height);
+    uint8_t* store = m_store.get();
+    for (std::size_t i = 0; i < pixels; ++i) {
+        store[4 * i + 3] = 0xFF;
+    }
+    if (useMask) {
+        m_steps.ApplyMask(store, format.width, format.height);
+    }
+    // Receivers see the new format at once, even though sending stays stopped.
+    m_runtime.send_send_video_v2(m_sender, &m_videoFrame);
+    return true;
+}
+
+void NdiOutput::SetButtonListener(std::function<void(const SendButtonStates&)> listener) {
+    m_buttonListener = std::move(listener);
+}
+
+void NdiOutput::SetButtons(const SendButtonStates& states) {
+    m_buttons = states;
+    if (m_buttonListener) {
+        m_buttonListener(m_buttons);
+    }
+}

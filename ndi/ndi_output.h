@@ -1,0 +1,103 @@
+#pragma once
+
+#include "ndi/ndi_runtime.h"
+#include "ndi/output_seams.h"
+#include "ndi/sender_setup.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// Enabled state of the buttons that depend on sending: Start, Stop, and Resolution
+// and Framerate together.
+struct SendButtonStates {
+    bool start = true;
+    bool stop = false;
+    bool resolutionAndFramerate = true;
+    friend bool operator==(const SendButtonStates&, const SendButtonStates&) = default;
+};
+
+enum class StartResult {
+    Started,
+    AlreadySending, // the running thread is left alone
+    NoSender,       // refused: there is no sender to feed (not yet created, or creation failed)
+    ThreadFailed,   // the thread could not be created; everything stays stopped
+};
+
+// The NDI sender, its one frame descriptor and frame store, and the sending thread.
+//
+// All members are called on the user-interface thread. The flags it shares with the
+// sending thread are the window's own atomics, passed in. The sending thread is
+// started only while a sender exists, and every operation that destroys the sender or
+// changes the descriptor stops it first, so the runtime is never handed a null
+// sender and create/destroy never overlap a send.
+class NdiOutput {
+public:
+    struct SharedFlags {
+        std::atomic<int32_t>& sending;
+        std::atomic<int32_t>& frameDirty;
+        std::atomic<int32_t>& opaqueOutput;
+    };
+    // Starts the sending thread with the given body; throws std::system_error when it
+    // cannot (like std::thread's constructor, which the default uses).
+    using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
+
+    // The runtime must outlive this object and must have been initialised.
+    NdiOutput(const NdiRuntimeApi& runtime, SharedFlags flags, FrameProducer& producer,
+              ReconfigureSteps& steps, ThreadLauncher launcher = {});
+    // Stops sending and destroys the sender; the runtime's own shutdown is the owner's.
+    ~NdiOutput();
+    NdiOutput(const NdiOutput&) = delete;
+    NdiOutput& operator=(const NdiOutput&) = delete;
+
+    // Stops sending, drops the sender, describes `format`, rescales and renders one
+    // picture, creates the sender for `instanceNumber` and, when that worked, makes
+    // the picture opaque, applies the mask if `useMask`, and sends it once. Sending is
+    // not restarted. A format the store cannot hold, or a rate that is not positive,
+    // is refused (false) before anything changes.
+    bool Reconfigure(const OutputFormat& format, int32_t instanceNumber, bool useMask);
+
+    // Opaque output (BGRX) unless the mask is in use (BGRA). Does not re-create the
+    // sender; a running thread sends the next frame with either value.
+    void SetOutputAlphaType(bool useMask);
+
+    // Creates a sender named after `instanceNumber` and attaches the product text; a
+    // sender that already exists is destroyed first (after stopping sending). A null
+    // result leaves no sender and is not reported.
+    void CreateSender(int32_t instanceNumber);
+
+    // Stops sending, then destroys the sender if there is one.
+    void DestroySender();
+
+    StartResult StartSending();
+    // Returns once the pass in progress (its render and send) has finished.
+    void StopSending();
+
+    const SendButtonStates& Buttons() const { return m_buttons; }
+    // Called on every change of the button states, on the user-interface thread.
+    void SetButtonListener(std::function<void(const SendButtonStates&)> listener);
+
+    bool HasSender() const { return m_sender != nullptr; }
+    const NDIlib_video_frame_v2_t& VideoFrame() const { return m_videoFrame; }
+    uint8_t* FrameStore() { return m_store.get(); }
+    const uint8_t* FrameStore() const { return m_store.get(); }
+
+private:
+    void SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender);
+    void SetButtons(const SendButtonStates& states);
+
+    NdiRuntimeApi m_runtime;
+    SharedFlags m_flags;
+    FrameProducer& m_producer;
+    ReconfigureSteps& m_steps;
+    ThreadLauncher m_launcher;
+
+    std::unique_ptr<uint8_t[]> m_store;
+    NDIlib_video_frame_v2_t m_videoFrame{};
+    NDIlib_send_instance_t m_sender = nullptr;
+    std::thread m_sendThread;
+    SendButtonStates m_buttons;
+    std::function<void(const SendButtonStates&)> m_buttonListener;
+};

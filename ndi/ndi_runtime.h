@@ -1,0 +1,48 @@
+#pragma once
+
+#include "ndi/ndi_abi.h"
+
+#include <string>
+#include <vector>
+
+// The seven runtime entry points Skyfill calls. A table is only ever handed out
+// complete: either every pointer comes from one loaded library, or all come from the
+// built-in stand-in.
+struct NdiRuntimeApi {
+    NDIlib_initialize_fn initialize = nullptr;
+    NDIlib_destroy_fn destroy = nullptr;
+    NDIlib_version_fn version = nullptr;
+    NDIlib_send_create_fn send_create = nullptr;
+    NDIlib_send_destroy_fn send_destroy = nullptr;
+    NDIlib_send_send_video_v2_fn send_send_video_v2 = nullptr;
+    NDIlib_send_add_connection_metadata_fn send_add_connection_metadata = nullptr;
+};
+
+enum class NdiRuntimeOrigin { Library, StandIn };
+
+struct NdiRuntime {
+    NdiRuntimeApi api;
+    NdiRuntimeOrigin origin = NdiRuntimeOrigin::StandIn;
+    // The file that was loaded (empty for the stand-in).
+    std::string libraryPath;
+    // One line per candidate that was tried and failed, naming every missing symbol of
+    // a library that opened; empty when the first candidate loaded.
+    std::string report;
+};
+
+// Where the runtime is looked for, in order: libndi.so.6 in $NDI_RUNTIME_DIR_V6,
+// libndi.so.5 in $NDI_RUNTIME_DIR_V5 (each only when the variable is set and not
+// empty), then libndi.so.6 and libndi.so.5 through the dynamic linker's own search.
+std::vector<std::string> NdiRuntimeCandidates(const char* dirV6, const char* dirV5);
+
+// Loads the first candidate that opens and exports all seven functions; otherwise
+// returns the built-in stand-in. A library that is missing any function is closed
+// again before anything in it is called. A loaded library stays loaded for the rest
+// of the process, because a vendor runtime may keep threads that outlive its shutdown.
+NdiRuntime LoadNdiRuntimeFrom(const std::vector<std::string>& candidates);
+
+// The same, with the candidates taken from the environment.
+NdiRuntime LoadNdiRuntime();
+
+// The built-in stand-in (see ndi/standin_runtime.h).
+NdiRuntime StandInNdiRuntime();

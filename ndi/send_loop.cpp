@@ -1,0 +1,72 @@
+#include "ndi/ndi_output.h"
+
+#include <sys/resource.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// Best effort, and nothing relies on it: a higher priority only makes the thread
+// come back from the runtime's pacing more promptly. Real-time scheduling is not
+// asked for, because a render that ran long at that priority could starve the
+// window on a small machine.
+void RequestSendingPriority() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -10);
+}
+
+} // namespace
+
+StartResult NdiOutput::StartSending() {
+    if (m_flags.sending.load() == 1) {
+        return StartResult::AlreadySending;
+    }
+    // Until a sender exists (before the instance number is settled, or after a failed
+    // creation) there is nothing to feed, and a running thread could not get one:
+    // every path that creates a sender stops the thread first.
+    if (m_sender == nullptr) {
+        return StartResult::NoSender;
+    }
+    m_flags.sending.store(1);
+    m_flags.frameDirty.store(1); // the first pass renders
+    try {
+        m_sendThread = m_launcher(
+            [this, frame = m_videoFrame, sender = m_sender] { SendLoop(frame, sender); });
+    } catch (const std::system_error&) {
+        // Showing the sending state with no thread behind it would claim frames are
+        // going out when none are.
+        m_flags.sending.store(0);
+        return StartResult::ThreadFailed;
+    }
+    SetButtons({.start = false, .stop = true, .resolutionAndFramerate = false});
+    return StartResult::Started;
+}
+
+void NdiOutput::StopSending() {
+    if (m_flags.sending.load() == 0) {
+        return;
+    }
+    m_flags.sending.store(0);
+    if (m_sendThread.joinable()) {
+        m_sendThread.join();
+    }
+    SetButtons({.start = true, .stop = false, .resolutionAndFramerate = true});
+}
+
+// `frame` is the thread's own copy of the descriptor: the size and the store do not
+// change while it runs, and the FourCC, which may, is taken from the shared flag on
+// every pass.
+void NdiOutput::SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender) {
+    RequestSendingPriority();
+    CloudScroll clouds(2 * frame.yres);
+    FramePass pass{frame.p_data, frame.xres, frame.yres, clouds};
+    while (m_flags.sending.load() == 1) {
+        // Taking the flag before rendering means a tick that comes during the render
+        // makes the next pass render again instead of being lost.
+        if (m_flags.frameDirty.exchange(0) == 1) {
+            m_producer.RenderFrame(pass);
+        }
+        frame.FourCC = FourCCFor(m_flags.opaqueOutput.load(std::memory_order_relaxed) != 0);
+        // Held by the runtime until the frame's turn at the frame rate.
+        m_runtime.send_send_video_v2(sender, &frame);
+    }
+}

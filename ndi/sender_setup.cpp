@@ -1,0 +1,35 @@
+#include "ndi/sender_setup.h"
+
+#include <cstdio>
+
+void FormatSourceName(int32_t instanceNumber, char (&name)[kSourceNameBytes]) {
+    std::snprintf(name, sizeof name, "Kova Gradient %d", static_cast<int>(instanceNumber) + 1);
+}
+
+void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]) {
+    const float rate =
+        static_cast<float>(format.frameRateN) / static_cast<float>(format.frameRateD);
+    std::snprintf(line, sizeof line, "%d x %d - %2.2f fps", static_cast<int>(format.width),
+                  static_cast<int>(format.height), static_cast<double>(rate));
+}
+
+bool IsValidOutputFormat(const OutputFormat& format) {
+    return format.width > 0 && format.height > 0 && format.width <= kMaxOutputWidth &&
+           format.height <= kMaxOutputHeight && format.frameRateN > 0 && format.frameRateD > 0;
+}
+
+void FillVideoFrame(NDIlib_video_frame_v2_t& frame, const OutputFormat& format, bool opaque,
+                    uint8_t* store) {
+    frame.xres = format.width;
+    frame.yres = format.height;
+    frame.FourCC = FourCCFor(opaque);
+    frame.frame_rate_N = format.frameRateN;
+    frame.frame_rate_D = format.frameRateD;
+    frame.picture_aspect_ratio = kPictureAspectRatio;
+    frame.frame_format_type = NDIlib_frame_format_type_progressive;
+    frame.timecode = NDIlib_send_timecode_synthesize;
+    frame.p_data = store;
+    frame.line_stride_in_bytes = 4 * format.width;
+    frame.p_metadata = nullptr;
+    frame.timestamp = 0;
+}

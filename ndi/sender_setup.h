@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ndi/ndi_abi.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// The output format as the sender announces it.
+struct OutputFormat {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t frameRateN = 0;
+    int32_t frameRateD = 0;
+};
+
+// The frame store holds one 4096 x 2160 frame; smaller outputs use its start.
+inline constexpr int32_t kMaxOutputWidth = 4096;
+inline constexpr int32_t kMaxOutputHeight = 2160;
+inline constexpr std::size_t kFrameStoreBytes = std::size_t{kMaxOutputWidth} * kMaxOutputHeight * 4;
+static_assert(kFrameStoreBytes == 35'389'440);
+
+// Every size is announced as 16:9, including the 4:3-shaped SD sizes.
+inline constexpr float kPictureAspectRatio = 16.0f / 9.0f;
+
+// Attached to every sender as connection metadata: one line, one blank before the
+// first attribute and fourteen before each further one.
+inline constexpr std::string_view kProductText = "<ndi_product long_name=\"Kova Skyfill generator\""
+                                                 "              short_name=\"Kova Skyfill\""
+                                                 "              manufacturer=\"KovaCo\""
+                                                 "              version=\"1.0.4\""
+                                                 "              session=\"default\""
+                                                 "              model_name=\"K1\""
+                                                 "              serial=\"00001\"/>";
+
+inline constexpr std::size_t kSourceNameBytes = 32;
+
+// "Kova Gradient N" with N = instanceNumber + 1, cut to 31 characters.
+void FormatSourceName(int32_t instanceNumber, char (&name)[kSourceNameBytes]);
+
+// The output line, e.g. "1280 x 720 - 25.00 fps"; the rate is divided in single
+// precision.
+inline constexpr std::size_t kOutputLineBytes = 64;
+void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]);
+
+constexpr NDIlib_FourCC_video_type_e FourCCFor(bool opaque) {
+    return opaque ? NDIlib_FourCC_video_type_BGRX : NDIlib_FourCC_video_type_BGRA;
+}
+
+// A format the frame store can hold, with a positive frame rate.
+bool IsValidOutputFormat(const OutputFormat& format);
+
+// The frame descriptor for `format`, describing `store`.
+void FillVideoFrame(NDIlib_video_frame_v2_t& frame, const OutputFormat& format, bool opaque,
+                    uint8_t* store);

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ndi/ndi_runtime.h"
+
+// The built-in stand-in for the NDI runtime, used when no vendor runtime loads. It
+// sends nothing over the network: each sender publishes its source in a shared-memory
+// segment (see ndi/standin_segment.h) that skyfill-monitor and the tests read.
+//
+// - send_video_v2 copies the frame before it returns; with clock_video it first holds
+//   the caller until the frame's slot (see ndi/frame_clock.h). Frames that are not
+//   4-byte BGRA/BGRX, have no data, a stride shorter than a row, or do not fit the
+//   segment are paced but not published.
+// - Null or unknown sender handles are ignored by every call.
+// - A name that a live sender of any process already uses is refused: create returns
+//   null. A segment left behind by a process that has ended is removed and reused.
+// - Connection metadata is appended to the source's metadata text; an item that does
+//   not fit in what is left of its 4096 bytes is dropped whole.
+// - NDIlib_destroy does not touch live senders; their handles stay valid until
+//   NDIlib_send_destroy.
+namespace standin {
+
+NdiRuntimeApi Api();
+
+// What NDIlib_version returns; its last word is the version.
+inline constexpr const char* kVersionText =
+    "Skyfill built-in NDI stand-in runtime, no network output, read with skyfill-monitor 1.0";
+
+} // namespace standin
