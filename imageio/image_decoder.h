@@ -1,0 +1,34 @@
+#pragma once
+
+#include "render/image_buffer.h"
+#include "render/pixel_picture.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Image files for the alpha mask: BMP, GIF, JPEG, PNG and TIFF, recognised by their
+// content, decoded to straight (not premultiplied) B, G, R, A bytes. A file with an
+// alpha channel gives bitsPerPixel 32; one without gives 24 and alpha 255 everywhere.
+//
+// Refused (false, `out` untouched): unreadable or empty files, other formats, data that
+// does not decode, files cut short, and pictures larger than the limits below whatever
+// their header claims, before any pixel memory is taken for them.
+namespace imageio {
+
+constexpr int32_t kMaxSide = 16384;
+constexpr int64_t kMaxPixels = int64_t{64} * 1024 * 1024;
+constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
+
+bool DecodeImageData(const QByteArray& data, PixelPicture& out);
+bool DecodeImageFile(const QString& path, PixelPicture& out);
+
+// The mask load: decodes `path` and makes it the buffer's kept file image and its store
+// at the file's own size. A file that cannot be used leaves the buffer as it was. The
+// caller sets m_filePath and m_fileTitle; this does not touch them.
+bool LoadImageFile(ImageBuffer& buffer, const QString& path);
+
+// A view of the pixels for showing them (copied; alpha as stored).
+QImage ToQImage(const PixelPicture& picture);
+
+} // namespace imageio

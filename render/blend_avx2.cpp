@@ -1,0 +1,6 @@
+#define SKYFILL_BLEND_BYTES 32
+#include "render/blend_simd.inl"
+
+blend_detail::RowBlender blend_detail::Avx2Row() {
+    return &VectorRow;
+}

@@ -1,0 +1,293 @@
+#include "render/image_buffer.h"
+
+#include "render/resample.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+
+namespace {
+
+// The store's byte count must fit m_byteSize.
+bool StoreSizeFits(int64_t w, int64_t h) {
+    return w > 0 && h > 0 && w * h <= std::numeric_limits<int32_t>::max() / 4;
+}
+
+std::unique_ptr<uint8_t[]> NewStore(std::size_t bytes) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]);
+}
+
+uint32_t LoadPixel(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void StorePixel(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
+
+} // namespace
+
+bool ImageBuffer::HoldsPixels() const {
+    return m_pixels != nullptr && m_bitsPerPixel == 32 && m_width > 0 && m_height > 0 &&
+           int64_t{m_byteSize} == int64_t{m_width} * m_height * 4;
+}
+
+void ImageBuffer::Empty() {
+    m_pixels.reset();
+    m_width = 0;
+    m_height = 0;
+    m_byteSize = 0;
+    m_bitsPerPixel = 0;
+}
+
+bool ImageBuffer::Drawable() const {
+    return m_loaded == 1 && HoldsPixels();
+}
+
+bool ImageBuffer::AttachResourceBitmap(uint16_t id, PixelPicture bitmap) {
+    if (!bitmap.Holds() || !StoreSizeFits(bitmap.width, bitmap.height)) {
+        return false;
+    }
+    m_resourceBitmap = std::move(bitmap);
+    m_resourceId = id;
+    Empty();
+    const std::size_t bytes = m_resourceBitmap.pixels.size();
+    m_pixels = NewStore(bytes);
+    if (m_pixels == nullptr) {
+        return false;
+    }
+    std::memcpy(m_pixels.get(), m_resourceBitmap.pixels.data(), bytes);
+    m_width = m_resourceBitmap.width;
+    m_height = m_resourceBitmap.height;
+    m_byteSize = static_cast<int32_t>(bytes);
+    // The store always holds 4-byte pixels; the source's own depth stays with the source.
+    m_bitsPerPixel = 32;
+    m_loaded = 1;
+    return true;
+}
+
+bool ImageBuffer::AttachFileImage(PixelPicture image) {
+    if (!image.Holds() || !StoreSizeFits(image.width, image.height)) {
+        return false;
+    }
+    const std::size_t bytes = image.pixels.size();
+    auto store = NewStore(bytes);
+    if (store == nullptr) {
+        return false;
+    }
+    std::memcpy(store.get(), image.pixels.data(), bytes);
+    m_fileImage = std::move(image);
+    m_pixels = std::move(store);
+    m_width = m_fileImage.width;
+    m_height = m_fileImage.height;
+    m_byteSize = static_cast<int32_t>(bytes);
+    m_bitsPerPixel = 32;
+    m_loaded = 1;
+    return true;
+}
+
+bool ImageBuffer::ScaleToSize(int32_t w, int32_t h, const PixelPicture& source) {
+    if (!StoreSizeFits(w, h) || !source.Holds()) {
+        return false;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+    auto store = NewStore(bytes);
+    if (store == nullptr ||
+        !ResamplePicture(source.pixels.data(), source.width, source.height, store.get(), w, h)) {
+        return false;
+    }
+    m_pixels = std::move(store);
+    m_width = w;
+    m_height = h;
+    m_byteSize = static_cast<int32_t>(bytes);
+    m_bitsPerPixel = 32;
+    if (source.bitsPerPixel != 32) {
+        SetOpaque();
+    }
+    return true;
+}
+
+bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
+    if (source.m_loaded != 1) {
+        return false;
+    }
+    if (source.m_byteSize == 0) {
+        // A source emptied by a failed rescale: its mirror is empty too, rather than a
+        // stale picture of another size.
+        Empty();
+        m_loaded = 1;
+        return true;
+    }
+    if (!source.HoldsPixels()) {
+        return false;
+    }
+    if (&source == this) {
+        ReverseRows();
+        return true;
+    }
+    if (m_byteSize != source.m_byteSize || m_pixels == nullptr) {
+        Empty();
+        m_pixels = NewStore(static_cast<std::size_t>(source.m_byteSize));
+        if (m_pixels == nullptr) {
+            return false;
+        }
+        m_byteSize = source.m_byteSize;
+    }
+    m_width = source.m_width;
+    m_height = source.m_height;
+    m_bitsPerPixel = source.m_bitsPerPixel;
+    const std::size_t stride = static_cast<std::size_t>(m_width) * 4;
+    for (int32_t r = 0; r < m_height; ++r) {
+        std::memcpy(m_pixels.get() + stride * r,
+                    source.m_pixels.get() + stride * (m_height - 1 - r), stride);
+    }
+    m_loaded = 1;
+    return true;
+}
+
+void ImageBuffer::SetOpaque() {
+    if (HoldsPixels()) {
+        SetFrameOpaque(m_pixels.get(), m_width, m_height);
+    }
+}
+
+Placement PlaceOnFrame(int32_t x, int32_t y, int32_t placement, int32_t bw, int32_t bh, int32_t W,
+                       int32_t H) {
+    const int64_t sevenEighths = (7 * int64_t{H}) / 8;
+    int64_t px = x;
+    int64_t py = y;
+    switch (placement) {
+    case 1:
+        px = (int64_t{W} - bw) / 2;
+        break;
+    case 2:
+        py = (int64_t{H} - bh) / 2;
+        break;
+    case 3:
+        px = (int64_t{W} - bw) / 2;
+        py = (int64_t{H} - bh) / 2;
+        break;
+    case 4:
+        px = int64_t{x} - bw / 2;
+        py = int64_t{y} - bh / 2;
+        break;
+    case 5:
+        px = (int64_t{W} - bw) / 2;
+        py = int64_t{H} - bh - y;
+        break;
+    case 7:
+        px = int64_t{W} - bw - x;
+        break;
+    case 8:
+        py = sevenEighths - bh - y;
+        break;
+    case 9:
+        px = int64_t{W} - bw - x;
+        py = sevenEighths - bh - y;
+        break;
+    case 10:
+        py = int64_t{H} - bh - y;
+        break;
+    case 11:
+        px = int64_t{W} - bw - x;
+        py = int64_t{H} - bh - y;
+        break;
+    default: // 6 and unknown codes: as given
+        break;
+    }
+    return {px, py};
+}
+
+void ImageBuffer::ComposeOnto(int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
+                              uint8_t* frame, int32_t W, int32_t H) const {
+    static const BlendPath fastest = SupportedBlendPaths().back();
+    ComposeOntoWith(fastest, x, y, placement, mergeAlpha, frame, W, H);
+}
+
+void ImageBuffer::ComposeOntoWith(BlendPath path, int32_t x, int32_t y, int32_t placement,
+                                  bool mergeAlpha, uint8_t* frame, int32_t W, int32_t H) const {
+    if (!Drawable() || frame == nullptr || W <= 0 || H <= 0) {
+        return;
+    }
+    const Placement at = PlaceOnFrame(x, y, placement, m_width, m_height, W, H);
+    // Overlap of picture columns [0, bw) placed at at.x with frame columns [0, W).
+    const int64_t frameX = std::max<int64_t>(at.x, 0);
+    const int64_t pictureX = frameX - at.x;
+    const int64_t columns = std::min<int64_t>(at.x + m_width, W) - frameX;
+    const int64_t frameY = std::max<int64_t>(at.y, 0);
+    const int64_t pictureY = frameY - at.y;
+    const int64_t rows = std::min<int64_t>(at.y + m_height, H) - frameY;
+    if (columns <= 0 || rows <= 0) {
+        return;
+    }
+    const std::size_t frameStride = static_cast<std::size_t>(W) * 4;
+    const std::size_t pictureStride = static_cast<std::size_t>(m_width) * 4;
+    const uint8_t* src = m_pixels.get() + pictureStride * pictureY + 4 * pictureX;
+    uint8_t* dst = frame + frameStride * frameY + 4 * frameX;
+    for (int64_t r = 0; r < rows; ++r) {
+        BlendRowWith(path, src, dst, static_cast<int32_t>(columns), mergeAlpha);
+        src += pictureStride;
+        dst += frameStride;
+    }
+}
+
+bool ImageBuffer::ApplyMaskAlpha(uint8_t* frame, int32_t W, int32_t H, bool invert,
+                                 bool useOwnAlpha) const {
+    if (frame == nullptr || !HoldsPixels() || m_width != W || m_height != H) {
+        return false;
+    }
+    const std::size_t count = static_cast<std::size_t>(W) * static_cast<std::size_t>(H);
+    const uint8_t* m = m_pixels.get();
+    for (std::size_t i = 0; i < count; ++i) {
+        frame[4 * i + 3] =
+            MaskAlphaOf(m[4 * i], m[4 * i + 1], m[4 * i + 2], m[4 * i + 3], invert, useOwnAlpha);
+    }
+    return true;
+}
+
+bool ImageBuffer::FlipHorizontal() {
+    if (m_byteSize < 16 || !HoldsPixels()) {
+        return false;
+    }
+    for (int32_t r = 0; r < m_height; ++r) {
+        uint8_t* row = m_pixels.get() + static_cast<std::size_t>(m_width) * 4 * r;
+        for (int32_t j = 0; j < m_width / 2; ++j) {
+            uint8_t* left = row + 4 * j;
+            uint8_t* right = row + 4 * (m_width - 1 - j);
+            const uint32_t l = LoadPixel(left);
+            StorePixel(left, LoadPixel(right));
+            StorePixel(right, l);
+        }
+    }
+    return true;
+}
+
+bool ImageBuffer::FlipVertical() {
+    if (m_byteSize < 16 || !HoldsPixels()) {
+        return false;
+    }
+    ReverseRows();
+    return true;
+}
+
+void ImageBuffer::ReverseRows() {
+    const std::size_t stride = static_cast<std::size_t>(m_width) * 4;
+    for (int32_t r = 0; r < m_height / 2; ++r) {
+        std::swap_ranges(m_pixels.get() + stride * r, m_pixels.get() + stride * (r + 1),
+                         m_pixels.get() + stride * (m_height - 1 - r));
+    }
+}
+
+void SetFrameOpaque(uint8_t* frame, int32_t W, int32_t H) {
+    if (frame == nullptr || W <= 0 || H <= 0) {
+        return;
+    }
+    const std::size_t count = static_cast<std::size_t>(W) * static_cast<std::size_t>(H);
+    for (std::size_t i = 0; i < count; ++i) {
+        frame[4 * i + 3] = 255;
+    }
+}
