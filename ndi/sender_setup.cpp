@@ -3,7 +3,8 @@
 #include <cstdio>
 
 void FormatSourceName(int32_t instanceNumber, char (&name)[kSourceNameBytes]) {
-    std::snprintf(name, sizeof name, "Kova Gradient %d", static_cast<int>(instanceNumber) + 1);
+    std::snprintf(name, sizeof name, "Kova Gradient %lld",
+                  static_cast<long long>(instanceNumber) + 1);
 }
 
 void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]) {

@@ -219,6 +219,7 @@ void Publish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
         }
     }
     ++h.frameCounter;
+    h.lastFrameNs = MonotonicNs();
 }
 
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t* frame) {

@@ -157,6 +157,7 @@ bool SegmentReader::Read(SourceInfo& info, std::vector<uint8_t>* frame) const {
         info.aspect = h.aspect;
         info.stride = h.stride;
         info.frameCounter = h.frameCounter;
+        info.lastFrameNs = h.lastFrameNs;
         const std::size_t frameBytes = h.frameBytes;
         if (frame != nullptr) {
             if (frameBytes > m_bytes - h.headerBytes) {

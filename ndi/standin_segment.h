@@ -55,6 +55,7 @@ struct SegmentHeader {
     int32_t stride; // always 4 x xres: rows are stored packed
     uint32_t frameBytes;
     uint64_t frameCounter; // frames sent so far
+    int64_t lastFrameNs;   // CLOCK_MONOTONIC when the latest frame was published
 };
 
 static_assert(std::atomic<uint32_t>::is_always_lock_free, "shared between processes");
@@ -64,7 +65,7 @@ static_assert(offsetof(SegmentHeader, changeCounter) == 296);
 static_assert(offsetof(SegmentHeader, metadata) == 304);
 static_assert(offsetof(SegmentHeader, xres) == 4400);
 static_assert(offsetof(SegmentHeader, frameCounter) == 4432);
-static_assert(sizeof(SegmentHeader) == 4440 && sizeof(SegmentHeader) <= kHeaderBytes);
+static_assert(sizeof(SegmentHeader) == 4448 && sizeof(SegmentHeader) <= kHeaderBytes);
 
 // The segment name for a source, or empty when the name is empty or too long.
 std::string SegmentNameFor(std::string_view sourceName);
@@ -88,6 +89,7 @@ struct SourceInfo {
     float aspect = 0;
     int32_t stride = 0;
     uint64_t frameCounter = 0;
+    int64_t lastFrameNs = 0;
 };
 
 // A read-only view of one segment.

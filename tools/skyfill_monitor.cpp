@@ -5,8 +5,9 @@
 //   skyfill-monitor list
 //       One line per live source, tab-separated: name, WIDTHxHEIGHT, FourCC (BGRX or
 //       BGRA, "-" before the first frame), N/D frame rate, frames sent so far, and
-//       frames per second measured over half a second. Removes segments left behind
-//       by processes that have ended.
+//       frames per second: the frames published during half a second over the time
+//       between the first and the last of them, by the sender's clock (0.00 when fewer
+//       than two came). Removes segments left behind by processes that have ended.
 //   skyfill-monitor save NAME FILE.png
 //       Writes the source's latest frame as a 32-bit PNG, alpha bytes as sent.
 //   skyfill-monitor metadata NAME
@@ -50,9 +51,7 @@ int Usage() {
 }
 
 int List() {
-    using Clock = std::chrono::steady_clock;
     const std::vector<standin::SourceInfo> first = standin::ListLiveSources();
-    const Clock::time_point start = Clock::now();
     if (!first.empty()) {
         std::this_thread::sleep_for(kRateWindow);
     }
@@ -63,8 +62,11 @@ int List() {
         if (!reader || !reader->Read(now)) {
             continue; // went away while we measured
         }
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        const double rate = static_cast<double>(now.frameCounter - source.frameCounter) / seconds;
+        const uint64_t frames = now.frameCounter - source.frameCounter;
+        const int64_t spanNs = now.lastFrameNs - source.lastFrameNs;
+        const double rate = frames > 0 && spanNs > 0
+                                ? static_cast<double>(frames) * 1e9 / static_cast<double>(spanNs)
+                                : 0.0;
         std::printf("%s\t%dx%d\t%s\t%d/%d\t%llu\t%.2f\n", now.sourceName.c_str(), now.xres,
                     now.yres, FourCCText(now.fourCC), now.frameRateN, now.frameRateD,
                     static_cast<unsigned long long>(now.frameCounter), rate);

@@ -1,0 +1,226 @@
+// skyfill-monitor, run as its own process, reading what this process publishes
+// through the stand-in runtime.
+
+#include "ndi/sender_setup.h"
+#include "ndi/standin_runtime.h"
+#include "ndi/standin_segment.h"
+
+#include <QImage>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (const char c : arg) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+    std::string dir;
+    NdiRuntimeApi api = standin::Api();
+
+    void SetUp() override {
+        char pattern[] = "/tmp/skyfill-monitor-test.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf " + Quote(dir)).c_str()); }
+
+    Result Monitor(const std::vector<std::string>& args) const {
+        std::string command = Quote(SKYFILL_MONITOR);
+        for (const std::string& arg : args) {
+            command += " " + Quote(arg);
+        }
+        command += " >" + Quote(dir + "/out") + " 2>" + Quote(dir + "/err");
+        Result result;
+        const int status = std::system(command.c_str());
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = Slurp(dir + "/out");
+        result.err = Slurp(dir + "/err");
+        return result;
+    }
+
+    std::string Name(const char* what) const {
+        return std::string("Monitor test ") + what + " " + std::to_string(getpid());
+    }
+
+    NDIlib_send_instance_t Create(const std::string& name, bool clock) const {
+        NDIlib_send_create_t create{};
+        create.p_ndi_name = name.c_str();
+        create.clock_video = clock;
+        return api.send_create(&create);
+    }
+};
+
+// The line `list` prints for `name`, or empty.
+std::string LineFor(const std::string& listing, const std::string& name) {
+    std::istringstream lines(listing);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind(name + "\t", 0) == 0) {
+            return line;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t')) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+TEST_F(MonitorTest, ReadsNameFormatMetadataAndPixels) {
+    const std::string name = Name("pixels");
+    NDIlib_send_instance_t sender = Create(name, false);
+    ASSERT_NE(sender, nullptr);
+    NDIlib_metadata_frame_t product{static_cast<int>(kProductText.size()), INT64_MAX,
+                                    const_cast<char*>(kProductText.data())};
+    api.send_add_connection_metadata(sender, &product);
+
+    // Every alpha value, including 0 under a colour, must come back as sent.
+    const int width = 64, height = 36;
+    std::vector<uint8_t> pixels(std::size_t{4} * width * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<uint8_t>((i * 37) ^ (i >> 8));
+    }
+    NDIlib_video_frame_v2_t frame{};
+    frame.xres = width;
+    frame.yres = height;
+    frame.FourCC = NDIlib_FourCC_video_type_BGRA;
+    frame.frame_rate_N = 30000;
+    frame.frame_rate_D = 1001;
+    frame.p_data = pixels.data();
+    frame.line_stride_in_bytes = 4 * width;
+    api.send_send_video_v2(sender, &frame);
+
+    const Result list = Monitor({"list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(LineFor(list.out, name), name + "\t64x36\tBGRA\t30000/1001\t1\t0.00");
+
+    const Result metadata = Monitor({"metadata", name});
+    ASSERT_EQ(metadata.status, 0) << metadata.err;
+    EXPECT_EQ(metadata.out, std::string(kProductText) + "\n");
+
+    const std::string png = dir + "/frame.png";
+    const Result save = Monitor({"save", name, png});
+    ASSERT_EQ(save.status, 0) << save.err;
+    QImage image(QString::fromStdString(png));
+    ASSERT_FALSE(image.isNull());
+    ASSERT_EQ(image.width(), width);
+    ASSERT_EQ(image.height(), height);
+    EXPECT_TRUE(image.hasAlphaChannel());
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        ASSERT_EQ(std::memcmp(image.constScanLine(y), &pixels[std::size_t(y) * 4 * width],
+                              std::size_t{4} * width),
+                  0)
+            << "row " << y;
+    }
+    api.send_destroy(sender);
+}
+
+TEST_F(MonitorTest, AMissingSourceIsAClearErrorWithStatusOne) {
+    const std::string name = Name("missing");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"metadata", name},
+          std::vector<std::string>{"save", name, dir + "/x.png"}}) {
+        const Result result = Monitor(args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("no live source named \"" + name + "\""), std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(Monitor({"save", name}).status, 2);
+    EXPECT_EQ(Monitor({"frobnicate"}).status, 2);
+}
+
+TEST_F(MonitorTest, ASourceWithoutAFrameCannotBeSavedButIsListed) {
+    const std::string name = Name("empty");
+    NDIlib_send_instance_t sender = Create(name, false);
+    ASSERT_NE(sender, nullptr);
+    EXPECT_EQ(LineFor(Monitor({"list"}).out, name), name + "\t0x0\t-\t0/0\t0\t0.00");
+    const Result save = Monitor({"save", name, dir + "/none.png"});
+    EXPECT_EQ(save.status, 1);
+    EXPECT_NE(save.err.find("has not sent a frame"), std::string::npos);
+    api.send_destroy(sender);
+    EXPECT_EQ(LineFor(Monitor({"list"}).out, name), "");
+}
+
+TEST_F(MonitorTest, ListMeasuresTheRateOfAnotherProcess) {
+    const std::string name = Name("rate");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        NDIlib_send_instance_t sender = Create(name, true);
+        std::vector<uint8_t> pixels(std::size_t{4} * 320 * 180, 0x80);
+        NDIlib_video_frame_v2_t frame{};
+        frame.xres = 320;
+        frame.yres = 180;
+        frame.FourCC = NDIlib_FourCC_video_type_BGRX;
+        frame.frame_rate_N = 30000;
+        frame.frame_rate_D = 1200;
+        frame.p_data = pixels.data();
+        frame.line_stride_in_bytes = 4 * 320;
+        api.send_send_video_v2(sender, &frame);
+        const char byte = sender != nullptr ? 1 : 0;
+        (void)!write(ready[1], &byte, 1);
+        for (int i = 0; i < 25 * 4; ++i) {
+            api.send_send_video_v2(sender, &frame);
+        }
+        api.send_destroy(sender);
+        _exit(0);
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    ASSERT_EQ(byte, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::vector<std::string> fields = Fields(LineFor(Monitor({"list"}).out, name));
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[1], "320x180");
+    EXPECT_EQ(fields[2], "BGRX");
+    EXPECT_EQ(fields[3], "30000/1200");
+    EXPECT_GE(std::stoull(fields[4]), 5u);
+    const double rate = std::stod(fields[5]);
+    std::printf("  measured %.2f frames per second at 25p\n", rate);
+    EXPECT_GT(rate, 22.0);
+    EXPECT_LT(rate, 28.0);
+}
+
+} // namespace

@@ -1,0 +1,266 @@
+#include "app/generator_state.h"
+#include "ndi/ndi_output.h"
+#include "render/gradient.h"
+#include "tests/ndi/double_access.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <set>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class QuietSteps : public ReconfigureSteps {
+public:
+    void ShowOutputLine(const char*) override {}
+    void RescalePictures(int32_t, int32_t) override {}
+    void RenderOnePicture(uint8_t*, int32_t, int32_t) override {}
+    void ApplyMask(uint8_t*, int32_t, int32_t) override {}
+};
+
+// The producer the window will provide, reduced to what exists so far: the gradient
+// from the state's published colours, scrolling clouds only as an offset.
+class GradientProducer : public FrameProducer {
+public:
+    explicit GradientProducer(GeneratorState& state) : m_state(state) {}
+    std::atomic<int32_t> renders{0};
+    std::atomic<int32_t> lastCloudOffset{-1};
+    std::atomic<int32_t> lastCycle{-1};
+
+    void RenderFrame(FramePass& pass) override {
+        RenderGradient(pass.store, pass.width, pass.height, m_state.m_gradientExchange.Snapshot());
+        if (m_state.m_cloudsOn.load() != 0) {
+            lastCloudOffset = pass.clouds.Offset();
+            pass.clouds.Advance(m_state.m_cloudSpeed.load());
+        }
+        lastCycle = pass.clouds.Cycle();
+        ++renders;
+    }
+
+private:
+    GeneratorState& m_state;
+};
+
+class SendingTest : public ::testing::Test {
+protected:
+    DoubleRuntime runtime;
+    GeneratorState state;
+    QuietSteps steps;
+    GradientProducer producer{state};
+    std::vector<SendButtonStates> buttonChanges;
+    std::unique_ptr<NdiOutput> output;
+
+    void SetUp() override {
+        ASSERT_TRUE(runtime.Loaded());
+        state.m_opaqueOutput = 1;
+        for (int i = 0; i < 4; ++i) {
+            state.m_currentColour[i] = ColourRecord::FromValue(0xFF000080);
+        }
+        state.PublishGradient();
+        Make({});
+    }
+    void TearDown() override { output.reset(); }
+
+    void Make(NdiOutput::ThreadLauncher launcher) {
+        output = std::make_unique<NdiOutput>(
+            runtime.Api(),
+            NdiOutput::SharedFlags{state.m_sending, state.m_frameDirty, state.m_opaqueOutput},
+            producer, steps, std::move(launcher));
+        output->SetButtonListener(
+            [this](const SendButtonStates& s) { buttonChanges.push_back(s); });
+    }
+    size_t Sends() const { return runtime.CallsOf(kCallSendVideo).size(); }
+};
+
+constexpr SendButtonStates kStopped{.start = true, .stop = false, .resolutionAndFramerate = true};
+constexpr SendButtonStates kSending{.start = false, .stop = true, .resolutionAndFramerate = false};
+
+TEST(CloudScroll, WrapsBothWaysRoundTwiceTheHeight) {
+    CloudScroll still(2 * 720);
+    still.Advance(0);
+    EXPECT_EQ(still.Offset(), 0);
+
+    CloudScroll up(2 * 720);
+    up.Advance(-4);
+    EXPECT_EQ(up.Offset(), 2 * 720 - 4);
+    up.Advance(-1436);
+    EXPECT_EQ(up.Offset(), 0);
+
+    CloudScroll down(2 * 360);
+    for (int i = 0; i < 181; ++i) {
+        down.Advance(4);
+    }
+    EXPECT_EQ(down.Offset(), 4); // 724 wraps to 4
+
+    // A speed larger than the cycle still lands inside it.
+    CloudScroll fast(10);
+    fast.Advance(-23);
+    EXPECT_EQ(fast.Offset(), 7);
+    CloudScroll none(0);
+    none.Advance(5);
+    EXPECT_EQ(none.Offset(), 0);
+}
+
+TEST_F(SendingTest, StartAndStopSwitchTheButtonsAndTheFlag) {
+    EXPECT_EQ(output->Buttons(), kStopped);
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    EXPECT_EQ(state.m_sending.load(), 1);
+    EXPECT_EQ(output->Buttons(), kSending);
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= 5; }));
+    output->StopSending();
+    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_EQ(output->Buttons(), kStopped);
+    EXPECT_EQ(buttonChanges, (std::vector<SendButtonStates>{kSending, kStopped}));
+
+    // Stopping again changes nothing and calls nobody.
+    output->StopSending();
+    EXPECT_EQ(buttonChanges.size(), 2u);
+}
+
+TEST_F(SendingTest, StartingTwiceLeavesOneThread) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    const uint64_t uiThread = runtime.Calls().back().threadToken;
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    EXPECT_EQ(output->StartSending(), StartResult::AlreadySending);
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= 20; }));
+    output->StopSending();
+
+    std::set<uint64_t> senders;
+    for (const DoubleCall& call : runtime.CallsOf(kCallSendVideo)) {
+        senders.insert(call.threadToken);
+    }
+    senders.erase(uiThread); // the re-configure's own frame
+    EXPECT_EQ(senders.size(), 1u);
+    EXPECT_EQ(buttonChanges, (std::vector<SendButtonStates>{kSending, kStopped}));
+}
+
+TEST_F(SendingTest, StopReturnsOnlyAfterTheSendInProgress) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    runtime.SetSendHoldMs(300);
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return runtime.SendsInProgress() == 1; }));
+    output->StopSending();
+    const auto returned = std::chrono::steady_clock::now().time_since_epoch();
+    EXPECT_EQ(runtime.SendsInProgress(), 0);
+    const DoubleCall last = runtime.Calls().back();
+    EXPECT_EQ(last.kind, kCallSendVideo);
+    EXPECT_LE(last.endNs, std::chrono::duration_cast<std::chrono::nanoseconds>(returned).count());
+    const size_t sent = Sends();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Sends(), sent);
+}
+
+TEST_F(SendingTest, WithoutASenderStartIsRefusedAndNothingIsSent) {
+    // Before the first re-configure.
+    EXPECT_EQ(output->StartSending(), StartResult::NoSender);
+    // After a creation that failed.
+    runtime.SetCreateFails(true);
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    EXPECT_EQ(output->StartSending(), StartResult::NoSender);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Sends(), 0u);
+    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_EQ(output->Buttons(), kStopped);
+    EXPECT_TRUE(buttonChanges.empty());
+}
+
+TEST_F(SendingTest, RendersOncePerDirtyMarkAndSendsOnEveryPass) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    const size_t sendsBefore = Sends();
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= sendsBefore + 10; }));
+    EXPECT_EQ(producer.renders.load(), 1); // the first pass only
+    EXPECT_EQ(producer.lastCycle.load(), 720);
+
+    state.m_frameDirty = 1;
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 2; }));
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return state.m_frameDirty.load() == 0; }));
+    output->StopSending();
+    EXPECT_EQ(producer.renders.load(), 2);
+}
+
+TEST_F(SendingTest, ANewColourReachesTheRuntimeAfterTheNextDirtyMark) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    state.SetCornerFromButton(0, 0x0000FF); // red, in the button's byte order
+    for (int i = 1; i < 4; ++i) {
+        state.m_currentColour[i] = state.m_currentColour[0];
+    }
+    state.PublishGradient();
+    state.m_frameDirty = 1;
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] {
+        const std::vector<DoubleCall> sends = runtime.CallsOf(kCallSendVideo);
+        return (sends.back().firstPixel & 0xFFFFFF) == 0xFF0000;
+    }));
+    output->StopSending();
+    // The alpha byte set by the re-configure is kept by the renderer.
+    EXPECT_EQ(runtime.CallsOf(kCallSendVideo).back().firstPixel, 0xFFFF0000u);
+}
+
+TEST_F(SendingTest, CloudOffsetStartsAtZeroForEveryRunAndAdvancesPerRender) {
+    state.m_cloudsOn = 1;
+    state.m_cloudSpeed = -4;
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    for (int run = 0; run < 2; ++run) {
+        producer.renders = 0;
+        ASSERT_EQ(output->StartSending(), StartResult::Started);
+        ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 1; }));
+        EXPECT_EQ(producer.lastCloudOffset.load(), 0);
+        state.m_frameDirty = 1;
+        ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 2; }));
+        EXPECT_EQ(producer.lastCloudOffset.load(), 720 - 4);
+        output->StopSending();
+    }
+}
+
+TEST_F(SendingTest, AlphaTypeChangesReachTheNextFrameWhileSending) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    output->SetOutputAlphaType(true);
+    const size_t changedAt = Sends();
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= changedAt + 3; }));
+    output->StopSending();
+    const std::vector<DoubleCall> sends = runtime.CallsOf(kCallSendVideo);
+    EXPECT_EQ(sends.front().frame.FourCC, NDIlib_FourCC_video_type_BGRX);
+    EXPECT_EQ(sends.back().frame.FourCC, NDIlib_FourCC_video_type_BGRA);
+    EXPECT_EQ(runtime.CallsOf(kCallSendCreate).size(), 1u);
+}
+
+TEST_F(SendingTest, ReconfigureStopsTheThreadAndDoesNotRestartIt) {
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= 3; }));
+    ASSERT_TRUE(output->Reconfigure({1280, 720, 30000, 1001}, 0, false));
+    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_EQ(output->Buttons(), kStopped);
+    const std::vector<int32_t> kinds = runtime.Kinds();
+    // The last send of the thread comes before the destroy, then one frame of the new
+    // format.
+    ASSERT_GE(kinds.size(), 4u);
+    EXPECT_EQ(std::vector<int32_t>(kinds.end() - 4, kinds.end()),
+              (std::vector<int32_t>{kCallSendDestroy, kCallSendCreate, kCallAddMetadata,
+                                    kCallSendVideo}));
+    const size_t sent = Sends();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Sends(), sent);
+    EXPECT_EQ(runtime.CallsOf(kCallSendVideo).back().frame.xres, 1280);
+}
+
+TEST_F(SendingTest, AThreadThatCannotBeCreatedLeavesEverythingStopped) {
+    Make([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    const size_t sent = Sends();
+    EXPECT_EQ(output->StartSending(), StartResult::ThreadFailed);
+    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_EQ(output->Buttons(), kStopped);
+    EXPECT_TRUE(buttonChanges.empty());
+    EXPECT_EQ(Sends(), sent);
+}
+
+} // namespace
