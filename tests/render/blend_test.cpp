@@ -1,0 +1,94 @@
+// The blend: the division trick over its whole domain, every path against the formula,
+// and the values the overlay depends on.
+
+#include "render/blend.h"
+#include "tests/render/picture_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Blend, DivisionBy255IsTruncatedDivisionForEverySixteenBitValue) {
+    for (uint32_t x = 0; x <= 65535; ++x) {
+        ASSERT_EQ(DivideBy255(x), x / 255) << x;
+    }
+}
+
+// Every (picture alpha, picture colour, frame colour) triple, and every pair of picture
+// alpha and frame alpha for the merge, on every path.
+TEST(Blend, EveryPathMatchesTheFormulaForEveryByteCombination) {
+    std::vector<uint8_t> src(65536 * 4);
+    std::vector<uint8_t> frame(65536 * 4);
+    std::vector<uint8_t> expected;
+    std::vector<uint8_t> actual;
+    for (int a = 0; a < 256; ++a) {
+        for (int i = 0; i < 65536; ++i) {
+            const uint8_t s = static_cast<uint8_t>(i);
+            const uint8_t d = static_cast<uint8_t>(i >> 8);
+            src[4 * i + 0] = s;
+            src[4 * i + 1] = static_cast<uint8_t>(255 - s);
+            src[4 * i + 2] = static_cast<uint8_t>(s ^ 0x5A);
+            src[4 * i + 3] = static_cast<uint8_t>(a);
+            frame[4 * i + 0] = d;
+            frame[4 * i + 1] = static_cast<uint8_t>(d ^ 0xA5);
+            frame[4 * i + 2] = static_cast<uint8_t>(255 - d);
+            frame[4 * i + 3] = static_cast<uint8_t>(i); // every frame alpha for this a
+        }
+        for (bool merge : {false, true}) {
+            expected = frame;
+            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), 65536, merge);
+            for (BlendPath path : SupportedBlendPaths()) {
+                actual = frame;
+                BlendRowWith(path, src.data(), actual.data(), 65536, merge);
+                ASSERT_TRUE(actual == expected)
+                    << BlendPathName(path) << " alpha " << a << " merge " << merge;
+            }
+        }
+    }
+}
+
+TEST(Blend, EveryPathHandlesRowTailsAndLeavesBytesPastTheRowAlone) {
+    for (int32_t count = 0; count <= 70; ++count) {
+        const auto src = NoiseBytes(4 * 80, 100u + count);
+        const auto frame = NoiseBytes(4 * 80, 200u + count);
+        for (bool merge : {false, true}) {
+            auto expected = frame;
+            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), count, merge);
+            for (BlendPath path : SupportedBlendPaths()) {
+                auto actual = frame;
+                BlendRowWith(path, src.data(), actual.data(), count, merge);
+                ASSERT_TRUE(actual == expected) << BlendPathName(path) << " count " << count;
+            }
+        }
+    }
+}
+
+TEST(Blend, ValuesTheOverlayReliesOn) {
+    const uint8_t frame0[4] = {10, 100, 250, 0};
+    auto blendOne = [&](uint32_t picture, bool merge) {
+        uint8_t src[4];
+        std::memcpy(src, &picture, 4);
+        uint8_t d[4];
+        std::memcpy(d, frame0, 4);
+        BlendRow(src, d, 1, merge);
+        return std::vector<uint8_t>(d, d + 4);
+    };
+    // Alpha 0 leaves the frame as it was, alpha 255 replaces its colours.
+    EXPECT_EQ(blendOne(0x00FFFFFFu, false), (std::vector<uint8_t>{10, 100, 250, 0}));
+    EXPECT_EQ(blendOne(0xFF204060u, false), (std::vector<uint8_t>{0x60, 0x40, 0x20, 0}));
+    // Alpha 111, the densest cloud of set "1": (111 s + 144 d) / 255.
+    EXPECT_EQ(blendOne(0x6FFFFFFFu, false),
+              (std::vector<uint8_t>{(111 * 255 + 144 * 10) / 255, (111 * 255 + 144 * 100) / 255,
+                                    (111 * 255 + 144 * 250) / 255, 0}));
+    // Merging: frame alpha 0 under picture alpha 200 becomes 200.
+    EXPECT_EQ(blendOne(0xC8000000u, true)[3], 200);
+    // Frame alpha 255 stays 255 under any picture alpha.
+    for (uint32_t a : {0u, 1u, 111u, 254u, 255u}) {
+        uint8_t src[4] = {1, 2, 3, static_cast<uint8_t>(a)};
+        uint8_t d[4] = {9, 9, 9, 255};
+        BlendRow(src, d, 1, true);
+        EXPECT_EQ(d[3], 255) << a;
+    }
+}
+
+} // namespace

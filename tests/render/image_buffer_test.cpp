@@ -1,0 +1,305 @@
+// The image buffer's own operations: the mirrored copy, the alpha fill, rescaling from
+// the kept source, the mask's alpha and flips, and the picture box's view.
+
+#include "render/box_view.h"
+#include "render/resample.h"
+#include "tests/render/picture_test_support.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::pair<int, int> AlphaRange(const ImageBuffer& b) {
+    int lo = 255, hi = 0;
+    for (int32_t i = 0; i < b.m_width * b.m_height; ++i) {
+        lo = std::min<int>(lo, b.m_pixels[4 * i + 3]);
+        hi = std::max<int>(hi, b.m_pixels[4 * i + 3]);
+    }
+    return {lo, hi};
+}
+
+std::vector<uint8_t> StoreOf(const ImageBuffer& b) {
+    return {b.m_pixels.get(), b.m_pixels.get() + b.m_byteSize};
+}
+
+// Soft blobs with alpha limited to lo..hi, like the cloud pictures.
+PixelPicture Cloudish(int32_t w, int32_t h, int lo, int hi) {
+    return MakePicture(w, h, 32, [=](int32_t x, int32_t y) {
+        const int a = lo + ((x * 7 + y * 13) % 97) * (hi - lo) / 96;
+        return static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>((x * 3) & 255) << 16 |
+               static_cast<uint32_t>((y * 5) & 255) << 8 | 0xF0u;
+    });
+}
+
+TEST(CopyFlipped, IsTheExactUpsideDownAndReusesAStoreOfTheSameSize) {
+    const ImageBuffer source = BufferOf(NoisePicture(5, 4, 1));
+    ImageBuffer flipped;
+    ASSERT_TRUE(flipped.CopyFlipped(source));
+    EXPECT_EQ(flipped.m_width, 5);
+    EXPECT_EQ(flipped.m_height, 4);
+    EXPECT_EQ(flipped.m_loaded, 1);
+    for (int32_t y = 0; y < 4; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+            EXPECT_EQ(Pixel(flipped.m_pixels.get(), 5, x, y),
+                      Pixel(source.m_pixels.get(), 5, x, 3 - y));
+        }
+    }
+    const uint8_t* store = flipped.m_pixels.get();
+    ASSERT_TRUE(flipped.CopyFlipped(BufferOf(NoisePicture(4, 5, 2))));
+    EXPECT_EQ(flipped.m_pixels.get(), store);
+    EXPECT_EQ(flipped.m_width, 4);
+
+    ImageBuffer self = BufferOf(NoisePicture(3, 3, 4));
+    const auto original = StoreOf(self);
+    ASSERT_TRUE(self.CopyFlipped(self));
+    EXPECT_EQ(Pixel(self.m_pixels.get(), 3, 1, 0), Pixel(original.data(), 3, 1, 2));
+}
+
+TEST(CopyFlipped, RefusesASourceThatNeverLoadedAndLeavesTheTargetAlone) {
+    ImageBuffer target = BufferOf(NoisePicture(2, 2, 3));
+    const auto before = StoreOf(target);
+    ImageBuffer never;
+    EXPECT_FALSE(target.CopyFlipped(never));
+    EXPECT_EQ(target.m_width, 2);
+    EXPECT_TRUE(StoreOf(target) == before);
+}
+
+TEST(SetOpaque, SetsEveryAlphaAndKeepsTheColours) {
+    ImageBuffer b = BufferOf(NoisePicture(7, 3, 5));
+    const auto before = StoreOf(b);
+    b.SetOpaque();
+    for (int32_t i = 0; i < 21; ++i) {
+        EXPECT_EQ(b.m_pixels[4 * i + 3], 255);
+        EXPECT_EQ(std::memcmp(&b.m_pixels[4 * i], &before[4 * i], 3), 0);
+    }
+    ImageBuffer empty;
+    empty.SetOpaque(); // nothing to do, nothing to crash on
+    EXPECT_EQ(empty.m_byteSize, 0);
+}
+
+TEST(ScaleToSize, KeepsTransparencyWithinTheSourceRangeBothWays) {
+    ImageBuffer clouds;
+    ASSERT_TRUE(clouds.AttachResourceBitmap(137, Cloudish(1280, 720, 0, 111)));
+    for (auto [w, h] : {std::pair{640, 360}, std::pair{1920, 1080}, std::pair{720, 576}}) {
+        ASSERT_TRUE(clouds.ScaleToSize(w, h, clouds.m_resourceBitmap));
+        EXPECT_EQ(clouds.m_width, w);
+        EXPECT_EQ(clouds.m_byteSize, 4 * w * h);
+        EXPECT_EQ(clouds.m_bitsPerPixel, 32);
+        const auto [lo, hi] = AlphaRange(clouds);
+        EXPECT_LE(hi, 111) << w;
+        EXPECT_GT(hi, 90) << w; // averaged, not flattened
+        EXPECT_GE(lo, 0);
+    }
+}
+
+TEST(ScaleToSize, APictureWithoutAlphaComesOutOpaque) {
+    PixelPicture rgb = NoisePicture(50, 30, 8);
+    rgb.bitsPerPixel = 24; // alpha bytes carry noise, as a source without alpha may
+    ImageBuffer b;
+    ASSERT_TRUE(b.ScaleToSize(100, 45, rgb));
+    EXPECT_EQ(AlphaRange(b), (std::pair{255, 255}));
+}
+
+TEST(ScaleToSize, AlwaysStartsAgainFromTheKeptSource) {
+    ImageBuffer chained;
+    ASSERT_TRUE(chained.AttachResourceBitmap(139, Cloudish(1920, 1080, 12, 126)));
+    ASSERT_TRUE(chained.ScaleToSize(1920, 1080, chained.m_resourceBitmap));
+    ASSERT_TRUE(chained.ScaleToSize(640, 360, chained.m_resourceBitmap));
+    ASSERT_TRUE(chained.ScaleToSize(720, 576, chained.m_resourceBitmap));
+    ImageBuffer direct;
+    ASSERT_TRUE(direct.ScaleToSize(720, 576, chained.m_resourceBitmap));
+    EXPECT_TRUE(StoreOf(chained) == StoreOf(direct));
+    ImageBuffer flipped;
+    ASSERT_TRUE(flipped.CopyFlipped(chained));
+    for (int32_t y = 0; y < 576; y += 575) {
+        EXPECT_EQ(std::memcmp(flipped.m_pixels.get() + y * 720 * 4,
+                              chained.m_pixels.get() + (575 - y) * 720 * 4, 720 * 4),
+                  0);
+    }
+}
+
+TEST(ScaleToSize, RefusesBadRequestsAndKeepsThePicture) {
+    ImageBuffer b = BufferOf(NoisePicture(8, 8, 9));
+    const auto before = StoreOf(b);
+    const PixelPicture source = b.m_fileImage;
+    EXPECT_FALSE(b.ScaleToSize(0, 10, source));
+    EXPECT_FALSE(b.ScaleToSize(10, -1, source));
+    EXPECT_FALSE(b.ScaleToSize(65536, 65536, source)); // more bytes than the size field holds
+    EXPECT_FALSE(b.ScaleToSize(10, 10, PixelPicture{}));
+    EXPECT_EQ(b.m_width, 8);
+    EXPECT_TRUE(StoreOf(b) == before);
+}
+
+TEST(Resample, SameSizeIsACopyAndUniformStaysUniform) {
+    const PixelPicture noise = NoisePicture(13, 9, 10);
+    std::vector<uint8_t> out(noise.pixels.size());
+    ASSERT_TRUE(ResamplePicture(noise.pixels.data(), 13, 9, out.data(), 13, 9));
+    EXPECT_TRUE(out == noise.pixels);
+
+    const PixelPicture flat = MakePicture(7, 5, 32, [](int32_t, int32_t) { return 0x6F8090A0u; });
+    for (auto [w, h] : {std::pair{3, 2}, std::pair{20, 11}, std::pair{7, 17}, std::pair{1, 1}}) {
+        std::vector<uint8_t> scaled(static_cast<std::size_t>(w) * h * 4);
+        ASSERT_TRUE(ResamplePicture(flat.pixels.data(), 7, 5, scaled.data(), w, h));
+        for (int32_t i = 0; i < w * h; ++i) {
+            ASSERT_EQ(Pixel(scaled.data(), w, i % w, i / w), 0x6F8090A0u);
+        }
+    }
+}
+
+TEST(Resample, AveragesAreasDownAndInterpolatesUpStraight) {
+    // Colour and alpha averaged on their own: red under alpha 0 still counts.
+    const PixelPicture pair = MakePicture(
+        2, 1, 32, [](int32_t x, int32_t) { return x == 0 ? 0x00FF0000u : 0xFF0000FFu; });
+    uint8_t one[4];
+    ASSERT_TRUE(ResamplePicture(pair.pixels.data(), 2, 1, one, 1, 1));
+    EXPECT_EQ(one[0], 128); // blue (0 + 255) / 2, rounded
+    EXPECT_EQ(one[2], 128); // red
+    EXPECT_EQ(one[3], 128); // alpha
+
+    // Three to two: output 0 covers source 0 and half of 1.
+    const PixelPicture three =
+        MakePicture(3, 1, 32, [](int32_t x, int32_t) { return static_cast<uint32_t>(x * 90); });
+    uint8_t two[8];
+    ASSERT_TRUE(ResamplePicture(three.pixels.data(), 3, 1, two, 2, 1));
+    EXPECT_EQ(two[0], 30);  // (0 * 1 + 90 * 0.5) / 1.5
+    EXPECT_EQ(two[4], 150); // (90 * 0.5 + 180 * 1) / 1.5
+
+    // Two to four: the outer pixels keep the edges, the inner ones interpolate.
+    const PixelPicture edge =
+        MakePicture(2, 1, 32, [](int32_t x, int32_t) { return x == 0 ? 0u : 0xFFu; });
+    uint8_t four[16];
+    ASSERT_TRUE(ResamplePicture(edge.pixels.data(), 2, 1, four, 4, 1));
+    EXPECT_EQ(four[0], 0);
+    EXPECT_EQ(four[4], 64);
+    EXPECT_EQ(four[8], 191);
+    EXPECT_EQ(four[12], 255);
+}
+
+TEST(Resample, NoOutputByteLeavesItsSourceRange) {
+    std::mt19937 random(12);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int32_t sw = 1 + static_cast<int32_t>(random() % 60);
+        const int32_t sh = 1 + static_cast<int32_t>(random() % 60);
+        const int32_t dw = 1 + static_cast<int32_t>(random() % 90);
+        const int32_t dh = 1 + static_cast<int32_t>(random() % 90);
+        const uint8_t lo = static_cast<uint8_t>(random() % 128);
+        const uint8_t hi = static_cast<uint8_t>(lo + random() % 128);
+        PixelPicture p = NoisePicture(sw, sh, random());
+        for (auto& byte : p.pixels) {
+            byte = static_cast<uint8_t>(lo + byte % (hi - lo + 1));
+        }
+        std::vector<uint8_t> out(static_cast<std::size_t>(dw) * dh * 4);
+        ASSERT_TRUE(ResamplePicture(p.pixels.data(), sw, sh, out.data(), dw, dh));
+        const auto [mn, mx] = std::minmax_element(out.begin(), out.end());
+        ASSERT_GE(*mn, lo);
+        ASSERT_LE(*mx, hi);
+    }
+}
+
+TEST(MaskAlpha, BrightnessWeightsAndInversion) {
+    struct Case {
+        uint32_t colour;
+        uint8_t alpha, inverted;
+    };
+    const Case cases[] = {{0xFFFFFF, 255, 0},
+                          {0x000000, 0, 255},
+                          {0xFF0000, 76, 179},
+                          {0x00FF00, 150, 105},
+                          {0x0000FF, 28, 227}};
+    for (const Case& c : cases) {
+        const auto b = static_cast<uint8_t>(c.colour), g = static_cast<uint8_t>(c.colour >> 8),
+                   r = static_cast<uint8_t>(c.colour >> 16);
+        EXPECT_EQ(MaskAlphaOf(b, g, r, 17, false, false), c.alpha) << std::hex << c.colour;
+        EXPECT_EQ(MaskAlphaOf(b, g, r, 17, true, false), c.inverted) << std::hex << c.colour;
+    }
+    EXPECT_EQ(MaskAlphaOf(255, 255, 255, 17, false, true), 17);
+    EXPECT_EQ(MaskAlphaOf(255, 255, 255, 17, true, true), 238);
+}
+
+TEST(MaskAlpha, WritesOnlyTheFramesAlphaAndOnlyAtTheOutputSize) {
+    const ImageBuffer mask = BufferOf(NoisePicture(6, 4, 13));
+    const auto before = NoiseBytes(6 * 4 * 4, 14);
+    for (bool invert : {false, true}) {
+        for (bool own : {false, true}) {
+            auto frame = before;
+            ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 6, 4, invert, own));
+            for (int32_t i = 0; i < 24; ++i) {
+                const uint8_t* m = mask.m_pixels.get() + 4 * i;
+                EXPECT_EQ(frame[4 * i + 3], MaskAlphaOf(m[0], m[1], m[2], m[3], invert, own));
+                EXPECT_EQ(std::memcmp(&frame[4 * i], &before[4 * i], 3), 0);
+            }
+        }
+    }
+    auto frame = before;
+    EXPECT_FALSE(mask.ApplyMaskAlpha(frame.data(), 4, 6, false, false));
+    EXPECT_FALSE(ImageBuffer{}.ApplyMaskAlpha(frame.data(), 6, 4, false, false));
+    EXPECT_TRUE(frame == before);
+}
+
+TEST(MaskFlips, TwiceRestoresAndAnOddMiddleRowStays) {
+    ImageBuffer mask = BufferOf(NoisePicture(5, 5, 15));
+    const auto before = StoreOf(mask);
+    ASSERT_TRUE(mask.FlipHorizontal());
+    EXPECT_EQ(Pixel(mask.m_pixels.get(), 5, 0, 1), Pixel(before.data(), 5, 4, 1));
+    EXPECT_EQ(Pixel(mask.m_pixels.get(), 5, 2, 1), Pixel(before.data(), 5, 2, 1));
+    ASSERT_TRUE(mask.FlipHorizontal());
+    EXPECT_TRUE(StoreOf(mask) == before);
+    ASSERT_TRUE(mask.FlipVertical());
+    EXPECT_EQ(std::memcmp(mask.m_pixels.get() + 2 * 20, before.data() + 2 * 20, 20), 0);
+    EXPECT_EQ(Pixel(mask.m_pixels.get(), 5, 3, 0), Pixel(before.data(), 5, 3, 4));
+    ASSERT_TRUE(mask.FlipVertical());
+    EXPECT_TRUE(StoreOf(mask) == before);
+    // The kept file image is not flipped.
+    EXPECT_TRUE(mask.m_fileImage.pixels == before);
+
+    ImageBuffer tiny = BufferOf(NoisePicture(3, 1, 16)); // 12 bytes
+    EXPECT_FALSE(tiny.FlipHorizontal());
+    EXPECT_FALSE(ImageBuffer{}.FlipVertical());
+}
+
+TEST(SetFrameOpaque, OnlyTheAlphaBytesOfTheFrame) {
+    const auto before = NoiseBytes(5 * 3 * 4 + 8, 17);
+    auto frame = before;
+    SetFrameOpaque(frame.data(), 5, 3);
+    for (int32_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(frame[4 * i + 3], 255);
+        EXPECT_EQ(std::memcmp(&frame[4 * i], &before[4 * i], 3), 0);
+    }
+    EXPECT_EQ(std::memcmp(&frame[60], &before[60], 8), 0);
+}
+
+TEST(BoxView, FitsTheLogoAndASquareMask) {
+    const BoxRect logo = FitPictureInBox(240, 92, 320, 180);
+    EXPECT_EQ(logo.width, 320);
+    EXPECT_EQ(logo.height, 122);
+    EXPECT_EQ(logo.x, 0);
+    EXPECT_EQ(logo.y, 29);
+    const BoxRect square = FitPictureInBox(1000, 1000, 320, 180);
+    EXPECT_EQ(square.width, 180);
+    EXPECT_EQ(square.height, 180);
+    EXPECT_EQ(square.x, 70);
+    EXPECT_EQ(FitPictureInBox(0, 10, 320, 180).width, 0);
+}
+
+TEST(BoxView, RevealShowsAlphaOnlyForPicturesThatHaveIt) {
+    const PixelPicture withAlpha =
+        MakePicture(16, 9, 32, [](int32_t, int32_t) { return 0x40102030u; });
+    PixelPicture view;
+    ASSERT_TRUE(RenderBoxView(withAlpha, true, 32, 18, view));
+    EXPECT_EQ(Pixel(view.pixels.data(), 32, 10, 10), 0xFF404040u);
+    ASSERT_TRUE(RenderBoxView(withAlpha, false, 32, 18, view));
+    EXPECT_EQ(Pixel(view.pixels.data(), 32, 10, 10), 0xFF102030u);
+    PixelPicture opaque = withAlpha;
+    opaque.bitsPerPixel = 24;
+    ASSERT_TRUE(RenderBoxView(opaque, true, 32, 18, view));
+    EXPECT_EQ(Pixel(view.pixels.data(), 32, 10, 10), 0xFF102030u);
+    // Letterboxed: black beside a square picture.
+    ASSERT_TRUE(RenderBoxView(MakePicture(4, 4, 24, [](int32_t, int32_t) { return ~0u; }), false,
+                              32, 18, view));
+    EXPECT_EQ(Pixel(view.pixels.data(), 32, 0, 9), 0xFF000000u);
+    EXPECT_EQ(Pixel(view.pixels.data(), 32, 16, 9), 0xFFFFFFFFu);
+    EXPECT_FALSE(RenderBoxView(PixelPicture{}, false, 32, 18, view));
+}
+
+} // namespace
