@@ -165,7 +165,9 @@ bool SegmentReader::Read(SourceInfo& info, std::vector<uint8_t>* frame) const {
                 continue; // only while torn: the owner never publishes beyond the map
             }
             frame->resize(frameBytes);
-            std::memcpy(frame->data(), m_base + h.headerBytes, frameBytes);
+            if (frameBytes > 0) {
+                std::memcpy(frame->data(), m_base + h.headerBytes, frameBytes);
+            }
         }
         std::atomic_thread_fence(std::memory_order_acquire);
         if (h.changeCounter.load(std::memory_order_relaxed) == before) {

@@ -171,7 +171,7 @@ TEST_F(MonitorTest, ASourceWithoutAFrameCannotBeSavedButIsListed) {
     EXPECT_EQ(LineFor(Monitor({"list"}).out, name), name + "\t0x0\t-\t0/0\t0\t0.00");
     const Result save = Monitor({"save", name, dir + "/none.png"});
     EXPECT_EQ(save.status, 1);
-    EXPECT_NE(save.err.find("has not sent a frame"), std::string::npos);
+    EXPECT_NE(save.err.find("has not sent a frame"), std::string::npos) << save.err;
     api.send_destroy(sender);
     EXPECT_EQ(LineFor(Monitor({"list"}).out, name), "");
 }
