@@ -1,0 +1,57 @@
+#include "app/instance_coordination.h"
+
+#include <algorithm>
+#include <iterator>
+
+void AnnounceInstance(GeneratorState& state, uint32_t processId) {
+    state.m_instanceNumber = 0;
+    std::fill(std::begin(state.m_instanceInUse), std::end(state.m_instanceInUse), 0);
+    state.m_processId = processId;
+    state.m_instanceNumberPending = 1;
+}
+
+PostReaction HandleBusPost(GeneratorState& state, int32_t command, int64_t argument) {
+    PostReaction reaction;
+    switch (static_cast<BusCommand>(command)) {
+    case BusCommand::StartStop:
+        if (state.m_obeyRemoteStartStop != 0 && (argument == 0 || argument == 1)) {
+            reaction.kind =
+                argument == 1 ? PostReaction::Kind::StartSending : PostReaction::Kind::StopSending;
+        }
+        break;
+    case BusCommand::Announce:
+        if (argument != static_cast<int64_t>(state.m_processId)) {
+            reaction.kind = PostReaction::Kind::PostAnswer;
+            reaction.answer = state.m_instanceNumber;
+        }
+        break;
+    case BusCommand::Answer:
+        if (argument >= 0 && argument < static_cast<int64_t>(std::size(state.m_instanceInUse))) {
+            state.m_instanceInUse[argument] = 1;
+        }
+        break;
+    }
+    return reaction;
+}
+
+Settlement SettleInstanceNumber(GeneratorState& state) {
+    Settlement settlement;
+    if (state.m_instanceNumberPending == 0) {
+        return settlement;
+    }
+    state.m_instanceNumberPending = 0;
+    state.m_instanceNumber = 0;
+    int32_t n = 0;
+    while (n < kMaxInstances && state.m_instanceInUse[n] != 0) {
+        ++n;
+    }
+    // Every number from 0 to 7 answered: there is no ninth source.
+    if (n >= kMaxInstances) {
+        settlement.kind = Settlement::Kind::TooManyCopies;
+        return settlement;
+    }
+    state.m_instanceNumber = n;
+    settlement.kind = Settlement::Kind::Settled;
+    settlement.instanceNumber = n;
+    return settlement;
+}

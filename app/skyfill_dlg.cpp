@@ -1,0 +1,294 @@
+#include "app/skyfill_dlg.h"
+
+#include "app/bus_link.h"
+#include "app/colour_button.h"
+#include "app/instance_coordination.h"
+#include "app/menu_button.h"
+#include "app/user_prompts.h"
+#include "ui_skyfill_dlg.h"
+
+#include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QDBusConnection>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QShortcut>
+#include <QTimerEvent>
+#include <cstdlib>
+#include <ctime>
+
+const QUrl CSkyfillDlg::kMakerHomePage{QStringLiteral("https://www.kovaco.example/")};
+const QUrl CSkyfillDlg::kMakerSocialPage{
+    QStringLiteral("https://social.kovaco.example/groups/kova-ndi-software")};
+const QUrl CSkyfillDlg::kMakerVideoChannel{QStringLiteral("https://video.kovaco.example/kovaco")};
+const QUrl CSkyfillDlg::kHelpPage{QStringLiteral("https://help.kovaco.example/skyfill/readme")};
+const QUrl CSkyfillDlg::kNdiHomePage{QStringLiteral("https://ndi.video/")};
+
+namespace {
+
+// The month this release was made, shown by the About box.
+constexpr const char* kReleaseDate = "Dec-2026";
+
+QIcon MakeWindowIcon() {
+    QPixmap pixmap(32, 32);
+    QPainter painter(&pixmap);
+    QLinearGradient gradient(0, 0, 32, 32);
+    gradient.setColorAt(0, QColor(0xBD, 0xB5, 0x00));
+    gradient.setColorAt(1, QColor(0x00, 0x00, 0xCC));
+    painter.fillRect(pixmap.rect(), gradient);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+CSkyfillDlg::CSkyfillDlg(SkyfillEnvironment environment, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::CSkyfillDlg>()),
+      m_environment(std::move(environment)) {
+    m_ui->setupUi(this);
+    if (m_environment.prompts != nullptr) {
+        m_prompts = m_environment.prompts;
+    } else {
+        m_ownPrompts = std::make_unique<MessageBoxPrompts>(this);
+        m_prompts = m_ownPrompts.get();
+    }
+    m_bus = m_environment.bus != nullptr ? m_environment.bus
+                                         : new BusLink(QDBusConnection::sessionBus(), this);
+    if (!m_environment.openUrl) {
+        m_environment.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    }
+    SetUpControls();
+}
+
+CSkyfillDlg::~CSkyfillDlg() {
+    // Only what was set up is released: the thread and sender with the output, then
+    // the runtime, which may never have run.
+    m_output.reset();
+    if (m_runtimeInitialised && !m_ended) {
+        m_environment.runtime.api.destroy();
+    }
+}
+
+void CSkyfillDlg::SetUpControls() {
+    m_colourButton[0] = m_ui->m_colourButton0;
+    m_colourButton[1] = m_ui->m_colourButton1;
+    m_colourButton[2] = m_ui->m_colourButton2;
+    m_colourButton[3] = m_ui->m_colourButton3;
+    for (int i = 0; i < 4; ++i) {
+        connect(m_colourButton[i], &ColourButton::colourPicked, this,
+                [this, i](uint32_t value) { OnColourPicked(i, value); });
+    }
+
+    m_rotationGroup = new QButtonGroup(this);
+    m_rotationGroup->addButton(m_ui->m_rotationStatic, 0);
+    m_rotationGroup->addButton(m_ui->m_rotationCw, 1);
+    m_rotationGroup->addButton(m_ui->m_rotationCcw, 2);
+    m_fillGroup = new QButtonGroup(this);
+    m_fillGroup->addButton(m_ui->m_fillFull, 0);
+    m_fillGroup->addButton(m_ui->m_fillHSplit, 1);
+    m_fillGroup->addButton(m_ui->m_fillVSplit, 2);
+    m_fillGroup->addButton(m_ui->m_fillQuad, 3);
+    m_presetGroup = new QButtonGroup(this);
+    QRadioButton* presets[] = {m_ui->m_presetRadio0, m_ui->m_presetRadio1, m_ui->m_presetRadio2,
+                               m_ui->m_presetRadio3, m_ui->m_presetRadio4};
+    for (int i = 0; i < kPresetSlotCount; ++i) {
+        m_presetGroup->addButton(presets[i], i);
+    }
+    // The window's first data exchange shows m_presetSlot, which starts at 0.
+    m_ui->m_presetRadio0->setChecked(true);
+    m_ui->m_fillFull->setChecked(true);
+    m_ui->m_rotationStatic->setChecked(true);
+    connect(m_rotationGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
+    connect(m_fillGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
+
+    connect(m_ui->m_exitButton, &QPushButton::clicked, this, &CSkyfillDlg::OnOK);
+    connect(m_ui->m_startButton, &QPushButton::clicked, this, &CSkyfillDlg::OnStart);
+    connect(m_ui->m_stopButton, &QPushButton::clicked, this, &CSkyfillDlg::OnStop);
+    connect(m_ui->m_cloudCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnCloudCheck);
+    connect(m_ui->m_previewCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnPreviewCheck);
+    connect(m_ui->m_rotationSpeedSlider, &QSlider::valueChanged, this,
+            &CSkyfillDlg::OnRotationSlider);
+    connect(m_ui->m_cloudSpeedSlider, &QSlider::valueChanged, this, &CSkyfillDlg::OnCloudSlider);
+    connect(m_ui->m_resolutionButton, &MenuButton::commandChosen, this,
+            &CSkyfillDlg::OnResolutionChosen);
+    connect(m_ui->m_frameRateButton, &MenuButton::commandChosen, this,
+            &CSkyfillDlg::OnFrameRateChosen);
+    connect(m_ui->m_cloudSetButton, &MenuButton::commandChosen, this,
+            &CSkyfillDlg::OnCloudSetChosen);
+    connect(m_ui->m_makerLinkButton, &QPushButton::clicked, this,
+            [this] { OpenWebPage(kMakerHomePage); });
+    connect(m_ui->m_ndiLinkButton, &QPushButton::clicked, this,
+            [this] { OpenWebPage(kNdiHomePage); });
+    connect(m_ui->m_socialLinkPicture, &QPushButton::clicked, this,
+            [this] { OpenWebPage(kMakerSocialPage); });
+    connect(m_ui->m_videoLinkPicture, &QPushButton::clicked, this,
+            [this] { OpenWebPage(kMakerVideoChannel); });
+    connect(m_bus, &BusLink::posted, this, &CSkyfillDlg::OnBusPost);
+
+    // Shift+F10 opens the context menu from the keyboard, as the Menu key does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { m_systemMenu->popup(mapToGlobal(rect().center())); });
+}
+
+void CSkyfillDlg::SetUpMenus() {
+    MenuButton* resolution = m_ui->m_resolutionButton;
+    resolution->AddItem(QStringLiteral("4096 x 2160"), 32785);
+    resolution->AddItem(QStringLiteral("3840 x 2160"), 32784);
+    resolution->AddItem(QStringLiteral("2560 x 1440"), 32783);
+    resolution->AddItem(QStringLiteral("1920 x 1080"), 32771);
+    resolution->AddItem(QStringLiteral("1280 x 720"), 32772);
+    resolution->AddItem(QStringLiteral("960 x 540"), 32773);
+    resolution->AddItem(QStringLiteral("720 x 576"), 32774);
+    resolution->AddItem(QStringLiteral("720 x 480"), 32775);
+    resolution->AddItem(QStringLiteral("640 x 360"), 32776);
+    m_ui->m_frameRateButton->AddItem(QStringLiteral("25p"), 32777);
+    m_ui->m_frameRateButton->AddItem(QStringLiteral("29.97p"), 32780);
+    m_ui->m_frameRateButton->AddItem(QStringLiteral("30p"), 32778);
+    m_ui->m_cloudSetButton->AddItem(QStringLiteral("1"), 32786);
+    m_ui->m_cloudSetButton->AddItem(QStringLiteral("2"), 32787);
+
+    m_systemMenu = new QMenu(this);
+    m_systemMenu->addAction(QStringLiteral("&Save Default Presets"), this,
+                            [this] { OnSystemCommand(kSaveDefaults); });
+    m_systemMenu->addAction(QStringLiteral("&Load Presets from file"), this,
+                            [this] { OnSystemCommand(kLoadPresets); });
+    m_systemMenu->addSeparator();
+    m_systemMenu->addAction(QStringLiteral("Open online help (ReadMe file)"), this,
+                            [this] { OnSystemCommand(kHelp); });
+    m_systemMenu->addAction(QStringLiteral("&About Skyfill..."), this,
+                            [this] { OnSystemCommand(kAboutCommand); });
+}
+
+void CSkyfillDlg::CreatePictureStatics() {
+    // The window stands at the template's place, so its bottom edge is its height
+    // including a title bar; the two statics keep fixed distances above it.
+    constexpr int kTitleBarAllowance = 30;
+    m_initialWindowBottom = height() + kTitleBarAllowance;
+    const int b = m_initialWindowBottom;
+    m_bitmapFrame = new QLabel(this);
+    m_bitmapFrame->setFrameShape(QFrame::Box);
+    m_bitmapFrame->setStyleSheet(QStringLiteral("color: black;"));
+    m_bitmapFrame->setGeometry(QRect(QPoint(8, b - 250), QPoint(332, b - 66)));
+    m_bitmapStatic = new QLabel(this);
+    m_bitmapStatic->setGeometry(QRect(QPoint(10, b - 248), QPoint(330, b - 68)));
+    m_bitmapFrame->show();
+    m_bitmapStatic->show();
+}
+
+bool CSkyfillDlg::OnInitDialog() {
+    QFont linkFont = m_ui->m_startButton->font();
+    linkFont.setUnderline(true);
+    m_ui->m_makerLinkButton->setFont(linkFont);
+    m_ui->m_ndiLinkButton->setFont(linkFont);
+    m_versionText = QStringLiteral(SKYFILL_VERSION);
+    SetUpMenus();
+    setWindowIcon(MakeWindowIcon());
+    CreatePictureStatics();
+
+    SetOutputDefaults();
+    m_releaseDateText = QString::fromLatin1(kReleaseDate);
+
+    if (!m_environment.runtime.api.initialize()) {
+        m_prompts->Tell(QStringLiteral("Skyfill"),
+                        QStringLiteral("Cannot run NDI - for some reason."));
+        return false;
+    }
+    m_runtimeInitialised = true;
+    m_output = std::make_unique<NdiOutput>(
+        m_environment.runtime.api, NdiOutput::SharedFlags{m_sending, m_frameDirty, m_opaqueOutput},
+        static_cast<FrameProducer&>(*this), static_cast<ReconfigureSteps&>(*this));
+    m_output->SetButtonListener([this](const SendButtonStates& s) { ShowButtonStates(s); });
+
+    m_ui->m_rotationSpeedSlider->setRange(10, 250);
+    m_ui->m_cloudSpeedSlider->setRange(-4, 4);
+    m_ui->m_cloudSpeedSlider->setTickInterval(4);
+
+    m_opaqueOutput = 1;
+    // No preset file yet: the built-in table.
+    m_presetBlock = DefaultPresetBlock();
+    ApplySlot(m_presetBlock.m_presetSlot);
+    m_lastAppliedSlot = m_presetBlock.m_presetSlot;
+    m_ui->m_previewCheck->setChecked(m_previewMode != 0);
+
+    // At start-up the cloud set's number is shown even with clouds off.
+    m_ui->m_statusLine->setText(
+        QStringLiteral("%1 - %2 - %3 %4")
+            .arg(QString::fromUtf8(m_labelNames[5 + m_fillPattern].data()),
+                 QString::fromUtf8(m_labelNames[2 + m_rotationMode].data()),
+                 QString::fromUtf8(m_labelNames[m_cloudsOn != 0 ? 1 : 0].data()))
+            .arg(m_cloudSet + 1));
+
+    AnnounceInstance(*this, m_environment.processId);
+    m_obeyRemoteStartStop = 1;
+    m_ui->m_stopButton->setEnabled(false);
+    m_bus->Post(static_cast<int32_t>(BusCommand::Announce), m_processId);
+
+    SetTimer(kSettleTimer, 100);
+    SetTimer(kRotationTimer, m_rotationPeriodMs);
+    m_logoOverlayOn = 1;
+    SetTimer(kLogoTimer, 23853);
+    m_startupDraw = DrawStartupNumber();
+    return true;
+}
+
+int32_t CSkyfillDlg::DrawStartupNumber() {
+    if (m_environment.startupDraw >= 0) {
+        return m_environment.startupDraw % 10;
+    }
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    return std::rand() % 10;
+}
+
+void CSkyfillDlg::OnOK() {
+    if (m_ended) {
+        return;
+    }
+    if (!m_prompts->AskOkCancel(QStringLiteral("Quit Skyfill"), QStringLiteral("OK to exit?"))) {
+        return;
+    }
+    if (m_output) {
+        m_output->StopSending();
+    }
+    // The output owns the sender and the frame store; dropping it destroys the sender
+    // before its store is freed.
+    m_output.reset();
+    if (m_runtimeInitialised) {
+        m_environment.runtime.api.destroy();
+    }
+    for (int id = kSettleTimer; id <= kLogoLateTimer; ++id) {
+        KillTimer(id);
+    }
+    m_ended = true;
+    QDialog::done(QDialog::Accepted);
+}
+
+void CSkyfillDlg::reject() {
+    OnOK();
+}
+
+void CSkyfillDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        OpenWebPage(kHelpPage);
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        OnOK();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CSkyfillDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_systemMenu != nullptr) {
+        m_systemMenu->popup(event->globalPos());
+    }
+}
+
+void CSkyfillDlg::OpenWebPage(const QUrl& address) {
+    m_environment.openUrl(address);
+}

@@ -1,0 +1,119 @@
+// The window's clock (timers 1 to 4) and the coordination of running copies.
+
+#include "app/bus_link.h"
+#include "app/colour_button.h"
+#include "app/instance_coordination.h"
+#include "app/skyfill_dlg.h"
+#include "render/colour_rotation.h"
+#include "ui_skyfill_dlg.h"
+
+#include <QTimerEvent>
+#include <cstdlib>
+
+void CSkyfillDlg::SetTimer(int timerId, int milliseconds) {
+    if (timerId < kSettleTimer || timerId > kLogoLateTimer) {
+        return;
+    }
+    KillTimer(timerId);
+    m_timerHandles[timerId] = startTimer(milliseconds, Qt::PreciseTimer);
+}
+
+void CSkyfillDlg::KillTimer(int timerId) {
+    if (timerId < kSettleTimer || timerId > kLogoLateTimer || m_timerHandles[timerId] == 0) {
+        return;
+    }
+    killTimer(m_timerHandles[timerId]);
+    m_timerHandles[timerId] = 0;
+}
+
+bool CSkyfillDlg::TimerRunning(int timerId) const {
+    return timerId >= kSettleTimer && timerId <= kLogoLateTimer && m_timerHandles[timerId] != 0;
+}
+
+void CSkyfillDlg::timerEvent(QTimerEvent* event) {
+    for (int id = kSettleTimer; id <= kLogoLateTimer; ++id) {
+        if (m_timerHandles[id] == event->timerId()) {
+            OnTimer(id);
+            return;
+        }
+    }
+    QDialog::timerEvent(event);
+}
+
+void CSkyfillDlg::OnTimer(int timerId) {
+    switch (timerId) {
+    case kSettleTimer:
+        SettleInstance();
+        break;
+    case kRotationTimer:
+        if (m_sending != 0) {
+            ColourRecord shown[4];
+            if (StepRotation(m_rotationMode, m_rotationPhase, m_baseColour, m_currentColour,
+                             shown)) {
+                ShowColours(shown);
+            }
+            PublishGradient();
+            m_frameDirty = 1;
+        }
+        break;
+    case kLogoTimer:
+        KillTimer(kLogoTimer);
+        if (m_startupDraw >= 5) {
+            EndLogo();
+        } else {
+            SetTimer(kLogoLateTimer, 65371 + 503 * (std::rand() % 467));
+        }
+        break;
+    case kLogoLateTimer:
+        KillTimer(kLogoLateTimer);
+        EndLogo();
+        break;
+    default:
+        break;
+    }
+}
+
+void CSkyfillDlg::EndLogo() {
+    m_logoOverlayOn = 0;
+    // Writing the mask again removes the logo's trace from the alpha channel.
+    if (m_useMask != 0 && m_output) {
+        ApplyMask(m_output->FrameStore(), m_width, m_height);
+    }
+}
+
+void CSkyfillDlg::SettleInstance() {
+    const Settlement settlement = SettleInstanceNumber(*this);
+    KillTimer(kSettleTimer);
+    switch (settlement.kind) {
+    case Settlement::Kind::NotPending:
+        break;
+    case Settlement::Kind::TooManyCopies:
+        OnOK();
+        break;
+    case Settlement::Kind::Settled:
+        setWindowTitle(
+            QStringLiteral("Kova Skyfill for NDI® - No %1").arg(settlement.instanceNumber + 1));
+        ReconfigureOutput();
+        break;
+    }
+}
+
+void CSkyfillDlg::OnBusPost(int command, qint64 argument) {
+    if (m_ended) {
+        return;
+    }
+    const PostReaction reaction = HandleBusPost(*this, command, argument);
+    switch (reaction.kind) {
+    case PostReaction::Kind::None:
+        break;
+    case PostReaction::Kind::StartSending:
+        OnStart();
+        break;
+    case PostReaction::Kind::StopSending:
+        OnStop();
+        break;
+    case PostReaction::Kind::PostAnswer:
+        m_bus->Post(static_cast<int32_t>(BusCommand::Answer), reaction.answer);
+        break;
+    }
+}

@@ -1,0 +1,260 @@
+// The main window driven as a user drives it, on the built-in stand-in runtime.
+
+#include "app/bus_link.h"
+#include "tests/app/window_test_support.h"
+#include "ui_skyfill_dlg.h"
+
+#include <QDBusConnection>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTest>
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SkyfillEnvironment environment;
+        environment.runtime = CountingRuntime::Make();
+        environment.prompts = &prompts;
+        // An unconnected link: this copy runs alone.
+        environment.bus = nullptr;
+        environment.processId = 4242;
+        environment.startupDraw = 7;
+        environment.openUrl = [this](const QUrl& url) { opened << url; };
+        noBus = std::make_unique<BusLink>(QDBusConnection(QStringLiteral("no bus")));
+        environment.bus = noBus.get();
+        window = std::make_unique<CSkyfillDlg>(std::move(environment));
+    }
+    void TearDown() override {
+        if (window && window->Output() != nullptr) {
+            window->OnStop();
+        }
+        window.reset();
+    }
+
+    void StartAndSettle() {
+        ASSERT_TRUE(window->OnInitDialog());
+        window->OnTimer(CSkyfillDlg::kSettleTimer);
+        ASSERT_TRUE(window->Output()->HasSender());
+    }
+
+    uint32_t Pixel(int x, int y) {
+        uint32_t v;
+        std::memcpy(&v, window->Output()->FrameStore() + (y * window->m_width + x) * 4, 4);
+        return v;
+    }
+
+    Ui::CSkyfillDlg& ui() { return window->Controls(); }
+
+    ScriptedPrompts prompts;
+    QList<QUrl> opened;
+    std::unique_ptr<BusLink> noBus;
+    std::unique_ptr<CSkyfillDlg> window;
+};
+
+TEST_F(WindowTest, FirstStartShowsSlotOneOfTheDefaultTableAndBecomesNumberOne) {
+    ASSERT_TRUE(window->OnInitDialog());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Kova NDI® Skyfill"));
+    EXPECT_EQ(ui().m_statusLine->text(),
+              QStringLiteral("Full screen - Static background - plus clouds 1"));
+    EXPECT_TRUE(ui().m_previewCheck->isChecked());
+    EXPECT_TRUE(ui().m_cloudCheck->isChecked());
+    EXPECT_TRUE(ui().m_presetRadio0->isChecked());
+    EXPECT_EQ(ui().m_periodLabel->text(), QStringLiteral("Period 210ms"));
+    EXPECT_EQ(window->m_rotationPeriodMs, 210);
+    EXPECT_TRUE(window->TimerRunning(CSkyfillDlg::kRotationTimer));
+    EXPECT_TRUE(window->TimerRunning(CSkyfillDlg::kSettleTimer));
+    EXPECT_TRUE(window->TimerRunning(CSkyfillDlg::kLogoTimer));
+    EXPECT_FALSE(ui().m_stopButton->isEnabled());
+    EXPECT_FALSE(window->Output()->HasSender()); // none until the number is settled
+    EXPECT_EQ(window->m_logoOverlayOn, 1);
+
+    window->OnTimer(CSkyfillDlg::kSettleTimer);
+    EXPECT_FALSE(window->TimerRunning(CSkyfillDlg::kSettleTimer));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 1"));
+    EXPECT_TRUE(window->Output()->HasSender());
+    EXPECT_EQ(CountingRuntime::sends, 1);
+    EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("1280 x 720 - 25.00 fps"));
+    EXPECT_EQ(window->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRX);
+    EXPECT_EQ(Pixel(0, 0), 0xFF00B5BDu); // top-left default colour, opaque
+}
+
+TEST_F(WindowTest, ResolutionAndFramerateMenusReconfigureEvenWithoutAChange) {
+    StartAndSettle();
+    window->OnResolutionChosen(32774); // 720 x 576
+    EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("720 x 576"));
+    EXPECT_EQ(window->Output()->VideoFrame().xres, 720);
+    EXPECT_FLOAT_EQ(window->Output()->VideoFrame().picture_aspect_ratio, 16.0f / 9.0f);
+    const int creates = CountingRuntime::creates;
+    window->OnResolutionChosen(32785); // 4096 x 2160 is not taken
+    window->OnResolutionChosen(0);     // the menu closed without a choice
+    EXPECT_EQ(window->m_width, 720);
+    EXPECT_EQ(window->m_height, 576);
+    EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("720 x 576"));
+    EXPECT_EQ(CountingRuntime::creates, creates + 2);
+
+    window->OnFrameRateChosen(32780);
+    EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("720 x 576 - 29.97 fps"));
+    EXPECT_EQ(window->Output()->VideoFrame().frame_rate_D, 1001);
+    EXPECT_EQ(ui().m_frameRateButton->text(), QStringLiteral("29.97p"));
+    window->OnFrameRateChosen(0);
+    EXPECT_EQ(window->m_frameRateD, 1001);
+    EXPECT_EQ(CountingRuntime::creates, creates + 4);
+}
+
+TEST_F(WindowTest, StatusLineFollowsCloudsRotationAndPattern) {
+    StartAndSettle();
+    ui().m_cloudCheck->click();
+    EXPECT_EQ(ui().m_statusLine->text(),
+              QStringLiteral("Full screen - Static background - no clouds"));
+    ui().m_cloudCheck->click();
+    window->OnCloudSetChosen(32787);
+    EXPECT_EQ(ui().m_cloudSetButton->text(), QStringLiteral("2"));
+    ui().m_fillQuad->click();
+    ui().m_rotationCw->click();
+    EXPECT_EQ(ui().m_statusLine->text(),
+              QStringLiteral("Quad split - Rotating clockwise - plus clouds 2"));
+    EXPECT_EQ(window->m_fillPattern, 3);
+    EXPECT_EQ(window->m_rotationMode, 1);
+    // Quad split renders the top-left colour into all four corners at once.
+    EXPECT_EQ(Pixel(1279, 719) & 0xFFFFFF, 0x00B5BDu);
+    window->OnCloudSetChosen(0);
+    EXPECT_EQ(window->m_cloudSet, 1);
+}
+
+TEST_F(WindowTest, ColourPickKeepsAlphaByteAndRendersWhenStopped) {
+    StartAndSettle();
+    window->m_baseColour[0].alpha = 0x7F;
+    window->m_previewMode = 0;
+    window->OnColourPicked(0, 0x00203040); // red 40, green 30, blue 20
+    EXPECT_EQ(window->m_baseColour[0].Value(), 0x7F403020u);
+    EXPECT_EQ(window->m_currentColour[0].Value(), 0x7F403020u);
+    EXPECT_EQ(Pixel(0, 0), 0xFF403020u); // the frame's own alpha stays
+    EXPECT_EQ(window->m_previewMode, 1); // the preview shows the change once
+}
+
+TEST_F(WindowTest, SlidersSetPeriodAndCloudSpeed) {
+    StartAndSettle();
+    ui().m_rotationSpeedSlider->setValue(250);
+    EXPECT_EQ(ui().m_periodLabel->text(), QStringLiteral("Period 10ms"));
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[0].rotationSliderPosition, 250);
+    EXPECT_TRUE(window->TimerRunning(CSkyfillDlg::kRotationTimer));
+    ui().m_cloudSpeedSlider->setValue(-4);
+    EXPECT_EQ(window->m_cloudSpeed, 4);
+    EXPECT_EQ(ui().m_cloudSpeedLabel->text(), QStringLiteral("Cloud speed 4"));
+}
+
+TEST_F(WindowTest, RotationAdvancesOnlyWhileSending) {
+    StartAndSettle();
+    ui().m_rotationCcw->click();
+    const ColourRecord before = window->m_currentColour[0];
+    for (int i = 0; i < 50; ++i) {
+        window->OnTimer(CSkyfillDlg::kRotationTimer);
+    }
+    EXPECT_EQ(window->m_currentColour[0], before);
+    EXPECT_EQ(window->m_rotationPhase, 0);
+
+    ui().m_startButton->click();
+    EXPECT_EQ(window->m_sending, 1);
+    EXPECT_FALSE(ui().m_startButton->isEnabled());
+    EXPECT_FALSE(ui().m_resolutionButton->isEnabled());
+    EXPECT_TRUE(ui().m_stopButton->isEnabled());
+    for (int i = 0; i < 50; ++i) {
+        window->OnTimer(CSkyfillDlg::kRotationTimer);
+    }
+    EXPECT_EQ(window->m_rotationPhase, 50);
+    EXPECT_NE(window->m_currentColour[0], before);
+    EXPECT_EQ(window->m_gradientExchange.Snapshot().corners[0], window->m_currentColour[0]);
+    ui().m_stopButton->click();
+    EXPECT_EQ(window->m_sending, 0);
+    EXPECT_TRUE(ui().m_startButton->isEnabled());
+    EXPECT_TRUE(ui().m_frameRateButton->isEnabled());
+}
+
+TEST_F(WindowTest, StartBeforeTheNumberIsSettledIsRefused) {
+    ASSERT_TRUE(window->OnInitDialog());
+    window->OnStart();
+    EXPECT_EQ(window->m_sending, 0);
+    EXPECT_TRUE(ui().m_startButton->isEnabled());
+    EXPECT_EQ(CountingRuntime::sends, 0);
+}
+
+TEST_F(WindowTest, LogoEndsAfterTheFirstTimerForHighDraws) {
+    ASSERT_TRUE(window->OnInitDialog()); // draw 7
+    window->OnTimer(CSkyfillDlg::kLogoTimer);
+    EXPECT_EQ(window->m_logoOverlayOn, 0);
+    EXPECT_FALSE(window->TimerRunning(CSkyfillDlg::kLogoTimer));
+    EXPECT_FALSE(window->TimerRunning(CSkyfillDlg::kLogoLateTimer));
+}
+
+TEST_F(WindowTest, DecliningExitChangesNothingAndEscapeAsks) {
+    StartAndSettle();
+    ui().m_startButton->click();
+    prompts.answers = {false};
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &escape);
+    ASSERT_EQ(prompts.asked.size(), 1);
+    EXPECT_EQ(prompts.asked[0], QStringLiteral("Quit Skyfill|OK to exit?"));
+    EXPECT_FALSE(window->HasEnded());
+    EXPECT_EQ(window->m_sending, 1);
+
+    prompts.answers = {false};
+    window->show();
+    window->close(); // the window's close button asks too
+    EXPECT_EQ(prompts.asked.size(), 2);
+    EXPECT_FALSE(window->HasEnded());
+
+    prompts.answers = {true};
+    window->OnOK();
+    EXPECT_TRUE(window->HasEnded());
+    EXPECT_EQ(window->m_sending, 0);
+    EXPECT_EQ(window->Output(), nullptr);
+    EXPECT_EQ(CountingRuntime::destroyed, 1);
+    window.reset();
+    EXPECT_EQ(CountingRuntime::destroyed, 1); // not shut down twice
+}
+
+TEST_F(WindowTest, FailedRuntimeIsReportedAndNothingElseIsTouched) {
+    CountingRuntime::failInitialise = true;
+    EXPECT_FALSE(window->OnInitDialog());
+    ASSERT_EQ(prompts.told.size(), 1);
+    EXPECT_EQ(prompts.told[0], QStringLiteral("Skyfill|Cannot run NDI - for some reason."));
+    EXPECT_EQ(window->Output(), nullptr);
+    EXPECT_FALSE(window->TimerRunning(CSkyfillDlg::kRotationTimer));
+    window->OnTimer(CSkyfillDlg::kSettleTimer);
+    window->OnStart();
+    window->UpdateStatusLine();
+    window->OnResolutionChosen(32771);
+    window.reset();
+    EXPECT_EQ(CountingRuntime::destroyed, 0);
+    EXPECT_EQ(CountingRuntime::creates, 0);
+}
+
+TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
+    StartAndSettle();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &f1);
+    ui().m_makerLinkButton->click();
+    ui().m_ndiLinkButton->click();
+    window->OnSystemCommand(CSkyfillDlg::kHelp);
+    ASSERT_EQ(opened.size(), 4);
+    EXPECT_EQ(opened[0], CSkyfillDlg::kHelpPage);
+    EXPECT_EQ(opened[1], CSkyfillDlg::kMakerHomePage);
+    EXPECT_EQ(opened[2], CSkyfillDlg::kNdiHomePage);
+    EXPECT_EQ(opened[1].host().endsWith(QStringLiteral(".example")), true);
+    QStringList items;
+    for (const QAction* action : window->SystemMenu()->actions()) {
+        if (!action->isSeparator()) {
+            items << action->text();
+        }
+    }
+    EXPECT_EQ(items, (QStringList{QStringLiteral("&Save Default Presets"),
+                                  QStringLiteral("&Load Presets from file"),
+                                  QStringLiteral("Open online help (ReadMe file)"),
+                                  QStringLiteral("&About Skyfill...")}));
+}
+
+} // namespace

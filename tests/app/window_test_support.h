@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/skyfill_dlg.h"
+#include "app/user_prompts.h"
+#include "ndi/standin_runtime.h"
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <deque>
+
+// Answers message boxes from a script and remembers every one shown.
+class ScriptedPrompts : public UserPrompts {
+public:
+    bool AskOkCancel(const QString& caption, const QString& text) override {
+        asked << caption + "|" + text;
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Tell(const QString& caption, const QString& text) override {
+        told << caption + "|" + text;
+    }
+
+    std::deque<bool> answers;
+    QStringList asked;
+    QStringList told;
+};
+
+// The stand-in runtime with its calls counted.
+struct CountingRuntime {
+    static inline std::atomic<int> initialised{0};
+    static inline std::atomic<int> destroyed{0};
+    static inline std::atomic<int> creates{0};
+    static inline std::atomic<int> sends{0};
+    static inline bool failInitialise = false;
+
+    static NdiRuntime Make() {
+        initialised = 0;
+        destroyed = 0;
+        creates = 0;
+        sends = 0;
+        failInitialise = false;
+        NdiRuntime runtime = StandInNdiRuntime();
+        runtime.api.initialize = [] {
+            ++initialised;
+            return failInitialise ? false : standin::Api().initialize();
+        };
+        runtime.api.destroy = [] {
+            ++destroyed;
+            standin::Api().destroy();
+        };
+        runtime.api.send_create = [](const NDIlib_send_create_t* create) {
+            ++creates;
+            return standin::Api().send_create(create);
+        };
+        runtime.api.send_send_video_v2 = [](NDIlib_send_instance_t sender,
+                                            const NDIlib_video_frame_v2_t* frame) {
+            ++sends;
+            standin::Api().send_send_video_v2(sender, frame);
+        };
+        return runtime;
+    }
+};
