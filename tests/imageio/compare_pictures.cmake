@@ -1,0 +1,20 @@
+# Draws the pictures again into OUT and compares them with the built ones in BUILT.
+file(REMOVE_RECURSE ${OUT})
+file(MAKE_DIRECTORY ${OUT})
+execute_process(COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 ${MAKER} ${OUT}
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the picture generator failed: ${result}")
+endif()
+file(GLOB built RELATIVE ${BUILT} ${BUILT}/*.png)
+list(LENGTH built count)
+if(count LESS 9)
+  message(FATAL_ERROR "only ${count} built pictures in ${BUILT}")
+endif()
+foreach(name IN LISTS built)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${BUILT}/${name} ${OUT}/${name}
+                  RESULT_VARIABLE differs)
+  if(differs)
+    message(FATAL_ERROR "${name} differs between two runs of the generator")
+  endif()
+endforeach()

@@ -1,0 +1,226 @@
+// Decoding mask files: each format's pixels and depth, and refusal of files that are
+// damaged, cut short or claim sizes they cannot back.
+
+#include "imageio/image_decoder.h"
+#include "render/resample.h"
+#include "tests/imageio/image_files.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using imageio::DecodeImageData;
+
+QImage Pattern(int w, int h, bool alpha) {
+    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.setPixel(x, y,
+                           qRgba((x * 37) & 255, (y * 11) & 255, (x ^ y) & 255,
+                                 alpha ? (x * 255) / (w - 1) : 255));
+        }
+    }
+    return image;
+}
+
+uint32_t At(const PixelPicture& p, int x, int y) {
+    uint32_t v;
+    std::memcpy(&v, p.pixels.data() + (static_cast<std::size_t>(y) * p.width + x) * 4, 4);
+    return v;
+}
+
+// B, G, R, A bytes of the QImage pixel, read as 0xAARRGGBB.
+uint32_t Expected(const QImage& image, int x, int y) {
+    return static_cast<uint32_t>(image.pixel(x, y));
+}
+
+std::vector<uint8_t> GifIndices(int w, int h) {
+    std::vector<uint8_t> indices;
+    for (int i = 0; i < w * h; ++i) {
+        indices.push_back(static_cast<uint8_t>(i % 7));
+    }
+    return indices;
+}
+
+const std::vector<uint32_t> kPalette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                        0xFFFFFF, 0x808080, 0x123456};
+
+QByteArray ValidFile(const char* format) {
+    if (QByteArray(format) == "gif") {
+        return Gif(40, 30, GifIndices(40, 30), kPalette, -1);
+    }
+    return Encode(Pattern(40, 30, false), format);
+}
+
+TEST(DecodeImage, PngKeepsStraightAlphaEvenUnderFullTransparency) {
+    QImage image = Pattern(17, 5, true);
+    image.setPixel(0, 0, qRgba(200, 100, 50, 0)); // colour under alpha 0 must survive
+    PixelPicture p;
+    ASSERT_TRUE(DecodeImageData(Encode(image, "png"), p));
+    EXPECT_EQ(p.width, 17);
+    EXPECT_EQ(p.height, 5);
+    EXPECT_EQ(p.bitsPerPixel, 32);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 17; ++x) {
+            ASSERT_EQ(At(p, x, y), Expected(image, x, y)) << x << "," << y;
+        }
+    }
+}
+
+TEST(DecodeImage, EveryFormatWithoutAlphaIsOpaqueAtItsOwnSize) {
+    const QImage image = Pattern(40, 30, false);
+    for (const char* format : {"bmp", "png", "tiff", "jpeg", "gif"}) {
+        PixelPicture p;
+        ASSERT_TRUE(DecodeImageData(ValidFile(format), p)) << format;
+        EXPECT_EQ(p.width, 40) << format;
+        EXPECT_EQ(p.height, 30) << format;
+        EXPECT_EQ(p.bitsPerPixel, 24) << format;
+        for (int i = 0; i < 40 * 30; ++i) {
+            ASSERT_EQ(p.pixels[4 * i + 3], 255) << format;
+        }
+        if (QByteArray(format) != "jpeg" && QByteArray(format) != "gif") {
+            EXPECT_EQ(At(p, 13, 7), Expected(image, 13, 7)) << format; // lossless
+        }
+    }
+}
+
+TEST(DecodeImage, GifPaletteAndTransparentIndex) {
+    PixelPicture p;
+    ASSERT_TRUE(DecodeImageData(Gif(40, 30, GifIndices(40, 30), kPalette, 3), p));
+    EXPECT_EQ(p.bitsPerPixel, 32);
+    EXPECT_EQ(At(p, 1, 0), 0xFFFF0000u);
+    EXPECT_EQ(At(p, 6, 0), 0xFF123456u);
+    EXPECT_EQ(At(p, 3, 0) >> 24, 0u); // the transparent index
+}
+
+TEST(DecodeImage, TiffWithAlphaKeepsIt) {
+    PixelPicture p;
+    ASSERT_TRUE(DecodeImageData(Encode(Pattern(20, 4, true), "tiff"), p));
+    EXPECT_EQ(p.bitsPerPixel, 32);
+    EXPECT_EQ(At(p, 0, 0) >> 24, 0u);
+    EXPECT_EQ(At(p, 19, 2) >> 24, 255u);
+}
+
+TEST(DecodeImage, RefusesFilesCutShort) {
+    for (const char* format : {"bmp", "png", "tiff", "jpeg", "gif"}) {
+        const QByteArray whole = ValidFile(format);
+        std::vector<qsizetype> lengths = {
+            whole.size() / 10, whole.size() / 2, whole.size() * 9 / 10, 0, 1, 8};
+        if (QByteArray(format) != "tiff") { // its directory's last bytes are optional
+            lengths.push_back(whole.size() - 1);
+        }
+        for (qsizetype length : lengths) {
+            PixelPicture p;
+            EXPECT_FALSE(DecodeImageData(whole.left(length), p))
+                << format << " cut to " << length << " of " << whole.size();
+            EXPECT_EQ(p.width, 0);
+        }
+    }
+}
+
+TEST(DecodeImage, RefusesGarbageAndOtherFormats) {
+    PixelPicture p;
+    QByteArray noise(5000, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i) {
+        noise[i] = static_cast<char>((i * 7919) >> 3);
+    }
+    EXPECT_FALSE(DecodeImageData(noise, p));
+    EXPECT_FALSE(DecodeImageData(QByteArray("\x89PNG\r\n\x1a\n garbage follows", 24), p));
+    EXPECT_FALSE(DecodeImageData(QByteArray("\xFF\xD8\xFF\xE0", 4), p));
+    EXPECT_FALSE(DecodeImageData(Encode(Pattern(8, 8, false), "ppm"), p));
+    EXPECT_FALSE(DecodeImageData(QByteArray(), p));
+}
+
+TEST(DecodeImage, RefusesHeadersThatClaimHugePictures) {
+    PixelPicture p;
+    EXPECT_FALSE(DecodeImageData(PngClaiming(100000, 100000), p));
+    EXPECT_FALSE(DecodeImageData(PngClaiming(0x7FFFFFFF, 1), p));
+    EXPECT_FALSE(DecodeImageData(PngClaiming(20000, 20000), p));
+    EXPECT_FALSE(DecodeImageData(Gif(4, 4, GifIndices(4, 4), kPalette, -1, 65535, 65535), p));
+
+    // A small JPEG whose frame header is patched to 65000 x 65000.
+    QByteArray jpeg = Encode(Pattern(16, 16, false), "jpeg");
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    jpeg[sof + 5] = static_cast<char>(0xFD);
+    jpeg[sof + 6] = static_cast<char>(0xE8);
+    jpeg[sof + 7] = static_cast<char>(0xFD);
+    jpeg[sof + 8] = static_cast<char>(0xE8);
+    EXPECT_FALSE(DecodeImageData(jpeg, p));
+
+    // A BMP header claiming 60000 x 60000 pixels of 32 bits over a few bytes of data.
+    QByteArray bmp = Encode(Pattern(4, 4, false), "bmp");
+    const int32_t huge = 60000;
+    std::memcpy(bmp.data() + 18, &huge, 4);
+    std::memcpy(bmp.data() + 22, &huge, 4);
+    EXPECT_FALSE(DecodeImageData(bmp, p));
+    EXPECT_EQ(p.width, 0);
+}
+
+class MaskFile : public ::testing::Test {
+protected:
+    QString Write(const QString& name, const QByteArray& data) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        return path;
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(MaskFile, AFailedLoadKeepsThePreviousMask) {
+    ImageBuffer mask;
+    ASSERT_TRUE(imageio::LoadImageFile(mask, Write("a.png", Encode(Pattern(9, 6, true), "png"))));
+    const std::vector<uint8_t> store(mask.m_pixels.get(), mask.m_pixels.get() + mask.m_byteSize);
+    const std::vector<uint8_t> kept = mask.m_fileImage.pixels;
+    const QByteArray cut = Encode(Pattern(30, 30, false), "png").left(100);
+    EXPECT_FALSE(imageio::LoadImageFile(mask, Write("cut.png", cut)));
+    EXPECT_FALSE(imageio::LoadImageFile(mask, m_dir.filePath("missing.png")));
+    EXPECT_FALSE(imageio::LoadImageFile(mask, Write("empty.png", QByteArray())));
+    EXPECT_EQ(mask.m_width, 9);
+    EXPECT_EQ(mask.m_height, 6);
+    EXPECT_TRUE(std::vector<uint8_t>(mask.m_pixels.get(), mask.m_pixels.get() + mask.m_byteSize) ==
+                store);
+    EXPECT_TRUE(mask.m_fileImage.pixels == kept);
+}
+
+TEST_F(MaskFile, AJpegMaskWithItsOwnAlphaIsOpaque) {
+    ImageBuffer mask;
+    ASSERT_TRUE(
+        imageio::LoadImageFile(mask, Write("m.jpg", Encode(Pattern(50, 40, false), "jpeg", 90))));
+    ASSERT_TRUE(mask.ScaleToSize(64, 36, mask.m_fileImage));
+    std::vector<uint8_t> frame(64 * 36 * 4, 7);
+    ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, false, true));
+    for (int i = 0; i < 64 * 36; ++i) {
+        ASSERT_EQ(frame[4 * i + 3], 255);
+    }
+    ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, true, true));
+    for (int i = 0; i < 64 * 36; ++i) {
+        ASSERT_EQ(frame[4 * i + 3], 0);
+        ASSERT_EQ(frame[4 * i], 7);
+    }
+}
+
+TEST_F(MaskFile, APngsTransparencyIsStretchedToTheOutput) {
+    ImageBuffer mask;
+    ASSERT_TRUE(
+        imageio::LoadImageFile(mask, Write("t.png", Encode(Pattern(100, 50, true), "png"))));
+    ASSERT_TRUE(mask.ScaleToSize(1280, 720, mask.m_fileImage));
+    std::vector<uint8_t> expected(1280 * 720 * 4);
+    ASSERT_TRUE(
+        ResamplePicture(mask.m_fileImage.pixels.data(), 100, 50, expected.data(), 1280, 720));
+    std::vector<uint8_t> frame(1280 * 720 * 4, 0);
+    ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 1280, 720, false, true));
+    for (int i = 0; i < 1280 * 720; ++i) {
+        ASSERT_EQ(frame[4 * i + 3], expected[4 * i + 3]) << i;
+    }
+    // The left edge is transparent, the right opaque, and a ramp between.
+    EXPECT_EQ(frame[3], 0);
+    EXPECT_EQ(frame[4 * 1279 + 3], 255);
+    EXPECT_NEAR(frame[4 * 640 + 3], 128, 3);
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+#pragma once
+
+// Image files made in memory for the decoder tests.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <cstdint>
+#include <vector>
+
+inline QByteArray Encode(const QImage& image, const char* format, int quality = -1) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return data;
+}
+
+inline uint32_t Crc32(const QByteArray& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (char c : bytes) {
+        crc ^= static_cast<uint8_t>(c);
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+inline void PutBig32(QByteArray& d, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        d.append(static_cast<char>(v >> shift));
+    }
+}
+
+inline void PutLittle16(QByteArray& d, uint16_t v) {
+    d.append(static_cast<char>(v));
+    d.append(static_cast<char>(v >> 8));
+}
+
+// A PNG whose header claims width x height, with one tiny (and far too short) IDAT.
+inline QByteArray PngClaiming(uint32_t width, uint32_t height) {
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](const char* type, const QByteArray& body) {
+        PutBig32(png, static_cast<uint32_t>(body.size()));
+        QByteArray typed(type);
+        typed.append(body);
+        png.append(typed);
+        PutBig32(png, Crc32(typed));
+    };
+    QByteArray header;
+    PutBig32(header, width);
+    PutBig32(header, height);
+    header.append(QByteArray("\x08\x06\x00\x00\x00", 5)); // 8-bit RGBA
+    chunk("IHDR", header);
+    chunk("IDAT", QByteArray("\x78\x9c\x63\x00\x00\x00\x01\x00\x01", 9));
+    chunk("IEND", QByteArray());
+    return png;
+}
+
+// A GIF of `indices` into a palette of (r, g, b) triples, LZW-coded with a clear code
+// before the table would need wider codes, so every code is a 9-bit literal.
+inline QByteArray Gif(int width, int height, const std::vector<uint8_t>& indices,
+                      const std::vector<uint32_t>& palette256, int transparentIndex,
+                      int claimedWidth = 0, int claimedHeight = 0) {
+    QByteArray gif("GIF89a");
+    const int cw = claimedWidth ? claimedWidth : width;
+    const int ch = claimedHeight ? claimedHeight : height;
+    PutLittle16(gif, static_cast<uint16_t>(cw));
+    PutLittle16(gif, static_cast<uint16_t>(ch));
+    gif.append(static_cast<char>(0xF7)); // global table of 256 entries
+    gif.append('\0');
+    gif.append('\0');
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t c = i < static_cast<int>(palette256.size()) ? palette256[i] : 0;
+        gif.append(static_cast<char>(c >> 16));
+        gif.append(static_cast<char>(c >> 8));
+        gif.append(static_cast<char>(c));
+    }
+    if (transparentIndex >= 0) {
+        gif.append(QByteArray("\x21\xF9\x04\x01\x00\x00", 6));
+        gif.append(static_cast<char>(transparentIndex));
+        gif.append('\0');
+    }
+    gif.append(',');
+    PutLittle16(gif, 0);
+    PutLittle16(gif, 0);
+    PutLittle16(gif, static_cast<uint16_t>(cw));
+    PutLittle16(gif, static_cast<uint16_t>(ch));
+    gif.append('\0');
+    gif.append('\x08'); // LZW minimum code size
+    QByteArray codes;
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](uint32_t code) {
+        bits |= code << count;
+        count += 9;
+        while (count >= 8) {
+            codes.append(static_cast<char>(bits & 0xFF));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    put(256);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (i > 0 && i % 250 == 0) {
+            put(256);
+        }
+        put(indices[i]);
+    }
+    put(257);
+    if (count > 0) {
+        codes.append(static_cast<char>(bits & 0xFF));
+    }
+    for (qsizetype at = 0; at < codes.size(); at += 255) {
+        const QByteArray block = codes.mid(at, 255);
+        gif.append(static_cast<char>(block.size()));
+        gif.append(block);
+    }
+    gif.append('\0');
+    gif.append(';');
+    return gif;
+}
