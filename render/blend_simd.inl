@@ -178,7 +178,11 @@ inline Vec AlphaEverywhere(Vec a) {
 // Unpack and pack work within 128-bit lanes in the same order, so the pixels come back
 // where they were.
 template <bool kMerge> inline Vec BlendHalf(Vec s, Vec d) {
-    const Vec a = AlphaEverywhere(s);
+    Vec a = AlphaEverywhere(s);
+    if constexpr (!kMerge) {
+        // Weights 0 and 255 in the alpha lane give dA * 255 / 255: the frame's alpha.
+        a = And(a, Set64(0x000000FF00FF00FFLL));
+    }
     const Vec ia = Xor(a, Set16(0xFF)); // 255 - a, as a <= 255
     if constexpr (kMerge) {
         // With the picture's alpha lane forced to 255 and 254 added there:
@@ -201,12 +205,7 @@ template <bool kMerge> void Row(const uint8_t* src, uint8_t* dst, int32_t count)
         const Vec d = Load(dst + 4 * i);
         const Vec lo = BlendHalf<kMerge>(Lo8(s, zero), Lo8(d, zero));
         const Vec hi = BlendHalf<kMerge>(Hi8(s, zero), Hi8(d, zero));
-        Vec out = Pack(lo, hi);
-        if constexpr (!kMerge) {
-            const Vec alpha = Set32(static_cast<int32_t>(0xFF000000u));
-            out = Or(And(out, Set32(0x00FFFFFF)), And(d, alpha));
-        }
-        Store(dst + 4 * i, out);
+        Store(dst + 4 * i, Pack(lo, hi));
     }
     blend_detail::PortableRow(src + 4 * i, dst + 4 * i, count - i, kMerge);
 }

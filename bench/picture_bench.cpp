@@ -1,0 +1,116 @@
+// The per-frame picture work beside a memcpy of the same frame: composing a full cloud
+// picture on each blend path, and one whole dirty frame (gradient, cloud strip, logo).
+
+#include "bench/ratio_reporter.h"
+#include "render/cloud_overlay.h"
+#include "render/gradient.h"
+#include "resources/pictures.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kStoreBytes = std::size_t{4096} * 2160 * 4;
+
+std::vector<uint8_t>& Store() {
+    static std::vector<uint8_t> store(kStoreBytes, 0x80);
+    return store;
+}
+
+std::vector<uint8_t>& Source() {
+    static std::vector<uint8_t> source(kStoreBytes, 0x3C);
+    return source;
+}
+
+struct Clouds {
+    ImageBuffer picture;
+    ImageBuffer flipped;
+    ImageBuffer logo;
+};
+
+// The cloud set "2" picture and the logo, as a re-configure to w x h leaves them.
+Clouds& CloudsAt(int w, int h) {
+    static Clouds clouds;
+    if (clouds.picture.m_width != w || clouds.picture.m_height != h) {
+        if (clouds.picture.m_resourceId == 0) {
+            LoadResourceBitmap(clouds.picture, 139);
+            LoadResourceBitmap(clouds.logo, 134);
+        }
+        clouds.picture.ScaleToSize(w, h, clouds.picture.m_resourceBitmap);
+        clouds.flipped.CopyFlipped(clouds.picture);
+    }
+    return clouds;
+}
+
+std::string SizeName(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+void Memcpy(benchmark::State& state, int w, int h) {
+    for (auto _ : state) {
+        std::memcpy(Store().data(), Source().data(), static_cast<std::size_t>(w) * h * 4);
+        benchmark::DoNotOptimize(Store().data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void Compose(benchmark::State& state, BlendPath path, int w, int h) {
+    const Clouds& clouds = CloudsAt(w, h);
+    for (auto _ : state) {
+        clouds.picture.ComposeOntoWith(path, 0, 0, 3, false, Store().data(), w, h);
+        benchmark::DoNotOptimize(Store().data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// What the sending thread does for one dirty frame, without the preview (which has no
+// conversion of its own yet).
+void DirtyFrame(benchmark::State& state, int w, int h) {
+    const Clouds& clouds = CloudsAt(w, h);
+    GradientParams params;
+    params.corners[0] = ColourRecord::FromValue(0xFF00B5BD);
+    params.corners[1] = ColourRecord::FromValue(0xFFC600BF);
+    params.corners[2] = ColourRecord::FromValue(0xFFBEB900);
+    params.corners[3] = ColourRecord::FromValue(0xFFCC0000);
+    int32_t offset = h / 3; // both halves of the strip
+    for (auto _ : state) {
+        RenderGradient(Store().data(), w, h, params);
+        ComposeCloudStrip(Store().data(), w, h, clouds.picture, clouds.flipped, offset);
+        offset = AdvanceCloudOffset(offset, 0, 2 * h);
+        ComposeLogo(Store().data(), w, h, clouds.logo, false);
+        benchmark::DoNotOptimize(Store().data());
+        benchmark::ClobberMemory();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int sizes[][2] = {{1280, 720}, {1920, 1080}};
+    for (const auto& s : sizes) {
+        const int w = s[0];
+        const int h = s[1];
+        const std::string size = SizeName(w, h);
+        benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), Memcpy, w, h)
+            ->Unit(benchmark::kMicrosecond);
+        for (BlendPath path : SupportedBlendPaths()) {
+            benchmark::RegisterBenchmark(
+                ("compose/" + std::string(BlendPathName(path)) + "/" + size).c_str(), Compose, path,
+                w, h)
+                ->Unit(benchmark::kMicrosecond);
+        }
+        benchmark::RegisterBenchmark(("frame/" + size).c_str(), DirtyFrame, w, h)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
+    int count = static_cast<int>(args.size()) - 1;
+    benchmark::Initialize(&count, args.data());
+    RatioReporter reporter({"memcpy"});
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}
