@@ -1,6 +1,7 @@
 #include "ndi/standin_runtime.h"
 
 #include "ndi/frame_clock.h"
+#include "ndi/seqlock_fence.h"
 #include "ndi/standin_segment.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ class ChangeScope {
 public:
     explicit ChangeScope(SegmentHeader& h) : m_h(h) {
         m_h.changeCounter.fetch_add(1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
+        SegmentFence(std::memory_order_release);
     }
     ~ChangeScope() { m_h.changeCounter.fetch_add(1, std::memory_order_release); }
     ChangeScope(const ChangeScope&) = delete;

@@ -1,5 +1,7 @@
 #include "ndi/standin_segment.h"
 
+#include "ndi/seqlock_fence.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -169,7 +171,7 @@ bool SegmentReader::Read(SourceInfo& info, std::vector<uint8_t>* frame) const {
                 std::memcpy(frame->data(), m_base + h.headerBytes, frameBytes);
             }
         }
-        std::atomic_thread_fence(std::memory_order_acquire);
+        SegmentFence(std::memory_order_acquire);
         if (h.changeCounter.load(std::memory_order_relaxed) == before) {
             return true;
         }
