@@ -10,7 +10,8 @@
 //   the caller until the frame's slot (see ndi/frame_clock.h). Frames that are not
 //   4-byte BGRA/BGRX, have no data, a stride shorter than a row, or do not fit the
 //   segment are paced but not published.
-// - Null or unknown sender handles are ignored by every call.
+// - Null or unknown sender handles are ignored by every call. As with the vendor
+//   runtime, a sender must not be destroyed while another call on it is under way.
 // - A name that a live sender of any process already uses is refused: create returns
 //   null. A segment left behind by a process that has ended is removed and reused.
 // - Connection metadata is appended to the source's metadata text; an item that does
