@@ -2,7 +2,35 @@
 
 #include "app/skyfill_dlg.h"
 
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// A termination signal only writes a byte here; the window shuts down on its own
+// thread when the byte arrives, so nothing unsafe runs inside the handler.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool CatchTerminationSignals() {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+} // namespace
 
 CSkyfillApp::CSkyfillApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Skyfill"));
@@ -17,6 +45,13 @@ int CSkyfillApp::InitInstance() {
     if (!dialog.OnInitDialog()) {
         // The user has been told; nothing that needs the runtime was set up.
         return 1;
+    }
+    // Ended by the session or a service manager: keep the settings as an exit would.
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (CatchTerminationSignals()) {
+        notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &dialog,
+                         [&dialog] { dialog.ShutDownNow(); });
     }
     dialog.show();
     dialog.exec();

@@ -101,6 +101,9 @@ void CSkyfillDlg::SetUpControls() {
     m_ui->m_fillFull->setChecked(true);
     m_ui->m_rotationStatic->setChecked(true);
     connect(m_rotationGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
+    connect(m_presetGroup, &QButtonGroup::idClicked, this, &CSkyfillDlg::OnPresetRadio);
+    connect(m_ui->m_pasteButton, &QPushButton::clicked, this, &CSkyfillDlg::OnPaste);
+    connect(m_ui->m_loadLastButton, &QPushButton::clicked, this, &CSkyfillDlg::OnLoadLast);
     connect(m_fillGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
 
     connect(m_ui->m_exitButton, &QPushButton::clicked, this, &CSkyfillDlg::OnOK);
@@ -207,9 +210,10 @@ bool CSkyfillDlg::OnInitDialog() {
     m_ui->m_cloudSpeedSlider->setTickInterval(4);
 
     m_opaqueOutput = 1;
-    // No preset file yet: the built-in table.
-    m_presetBlock = DefaultPresetBlock();
-    ApplySlot(m_presetBlock.m_presetSlot);
+    if (!LoadPresetFile(QStringLiteral("default.skf"))) {
+        m_presetBlock = DefaultPresetBlock();
+        ApplySlot(m_presetBlock.m_presetSlot);
+    }
     m_lastAppliedSlot = m_presetBlock.m_presetSlot;
     m_ui->m_previewCheck->setChecked(m_previewMode != 0);
 
@@ -249,8 +253,20 @@ void CSkyfillDlg::OnOK() {
     if (!m_prompts->AskOkCancel(QStringLiteral("Quit Skyfill"), QStringLiteral("OK to exit?"))) {
         return;
     }
+    ShutDown();
+}
+
+void CSkyfillDlg::ShutDownNow() {
+    if (!m_ended) {
+        ShutDown();
+    }
+}
+
+void CSkyfillDlg::ShutDown() {
     if (m_output) {
         m_output->StopSending();
+        // Only a window that started up fully has presets worth keeping.
+        SavePresetFile(QStringLiteral("last.skf"));
     }
     // The output owns the sender and the frame store; dropping it destroys the sender
     // before its store is freed.

@@ -74,6 +74,20 @@ public:
 
     void UpdateStatusLine();
     void ApplySlot(int32_t index);
+
+    // Presets and preset files.
+    void StoreCurrentSlot();
+    bool SavePresetFile(const QString& fileName);
+    bool LoadPresetFile(const QString& fileName);
+    void OnPresetRadio(int slot);
+    void OnPaste();
+    void OnLoadLast();
+    void OnSaveDefaults();
+    void OnLoadPresetsFromFile(const QString& chosenPath);
+    // Leaves without asking, keeping the settings in "last.skf" (a termination signal).
+    void ShutDownNow();
+    // The mask picture's full path as preset files store it; empty when none.
+    QString MaskFilePath() const { return m_maskFilePath; }
     void OpenWebPage(const QUrl& address);
 
     // For tests and the tools that look at the window.
@@ -117,6 +131,8 @@ private:
     void PullRadioGroups();
     void RenderStillPicture(uint8_t* store, int32_t width, int32_t height);
     void ApplyMaskSettings();
+    void TakeMaskPath(const QString& path);
+    void ShutDown();
     int32_t DrawStartupNumber();
 
     std::unique_ptr<Ui::CSkyfillDlg> m_ui;
@@ -138,6 +154,8 @@ private:
     QString m_versionText;
     QString m_releaseDateText;
     int32_t m_initialWindowBottom = 0;
+    QString m_maskFilePath;
+    QString m_maskFileTitle;
     int m_timerHandles[5] = {};
     bool m_ended = false;
 };

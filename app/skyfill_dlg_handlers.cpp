@@ -7,6 +7,7 @@
 #include "ui_skyfill_dlg.h"
 
 #include <QButtonGroup>
+#include <QFileDialog>
 
 namespace {
 
@@ -117,8 +118,16 @@ void CSkyfillDlg::OnSystemCommand(int command) {
     case kHelp:
         OpenWebPage(kHelpPage);
         break;
+    case kSaveDefaults:
+        OnSaveDefaults();
+        break;
+    case kLoadPresets:
+        OnLoadPresetsFromFile(
+            QFileDialog::getOpenFileName(this, QStringLiteral("Load Presets file"), QString(),
+                                         QStringLiteral("Preset Files (*.skf);;All Files (*.*)")));
+        break;
     default:
-        // About, and the two preset commands, come with the dialogs and preset files.
+        // The About box comes with the dialogs.
         break;
     }
 }

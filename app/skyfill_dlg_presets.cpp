@@ -1,0 +1,135 @@
+// The five preset slots and the preset files.
+
+#include "app/skyfill_dlg.h"
+#include "app/user_prompts.h"
+#include "presets/preset_file.h"
+#include "ui_skyfill_dlg.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QFileDialog>
+
+namespace {
+
+// Bare names, relative to the working directory.
+const QString kDefaultPresets = QStringLiteral("default.skf");
+const QString kLastPresets = QStringLiteral("last.skf");
+
+std::string LocalPath(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+} // namespace
+
+void CSkyfillDlg::StoreCurrentSlot() {
+    const int32_t index = m_presetBlock.m_presetSlot;
+    if (index < 0 || index >= kPresetSlotCount) {
+        return;
+    }
+    PresetSlot& slot = m_presetBlock.m_presetSlots[index];
+    for (int i = 0; i < 4; ++i) {
+        slot.cornerColours[i] = m_baseColour[i];
+    }
+    slot.fillPattern = m_fillPattern;
+    slot.rotationMode = m_rotationMode;
+    slot.cloudsOn = static_cast<uint8_t>(m_cloudsOn.load());
+    slot.cloudSet = static_cast<uint8_t>(m_cloudSet.load());
+    slot.cloudSpeed = static_cast<int8_t>(m_cloudSpeed.load());
+    slot.useMask = static_cast<uint8_t>(m_useMask);
+    slot.invertTransparency = static_cast<uint8_t>(m_invertTransparency);
+    slot.useMaskAlpha = static_cast<uint8_t>(m_useMaskAlpha);
+}
+
+bool CSkyfillDlg::SavePresetFile(const QString& fileName) {
+    StoreCurrentSlot();
+    const PresetSaveResult result =
+        SavePresetBytes(LocalPath(fileName), m_presetBlock, m_maskFilePath.toStdU16String());
+    if (result.message != PresetMessage::None) {
+        m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+                        QString::fromUtf8(PresetMessageText(result.message)));
+    }
+    return result.saved;
+}
+
+bool CSkyfillDlg::LoadPresetFile(const QString& fileName) {
+    const PresetLoadResult result = ReadPresetFile(LocalPath(fileName));
+    if (result.outcome != PresetLoadResult::Outcome::Loaded) {
+        if (result.message != PresetMessage::None) {
+            m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+                            QString::fromUtf8(PresetMessageText(result.message)));
+        }
+        return false;
+    }
+    // The block is whole and its values in range: only now does it replace the live one.
+    // The file's active slot becomes the active one, so button, index and the live
+    // settings agree.
+    m_presetBlock = result.block;
+    if (QAbstractButton* button = m_presetGroup->button(m_presetBlock.m_presetSlot)) {
+        button->setChecked(true);
+    }
+    ApplySlot(m_presetBlock.m_presetSlot);
+    if (result.maskNameMissing) {
+        m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+                        QString::fromUtf8(PresetMessageText(result.message)));
+        return false;
+    }
+    if (!result.maskPath.empty()) {
+        TakeMaskPath(QString::fromStdU16String(result.maskPath));
+    }
+    return true;
+}
+
+void CSkyfillDlg::TakeMaskPath(const QString& path) {
+    m_maskFilePath = path;
+    m_maskFileTitle = QString::fromStdU16String(MaskFileTitle(path.toStdU16String()));
+    // The picture itself is loaded and fitted here once mask pictures can be loaded.
+}
+
+void CSkyfillDlg::OnPresetRadio(int slot) {
+    if (slot < 0 || slot >= kPresetSlotCount) {
+        return;
+    }
+    m_lastAppliedSlot = m_presetBlock.m_presetSlot;
+    StoreCurrentSlot();
+    m_presetBlock.m_presetSlot = slot;
+    if (QAbstractButton* button = m_presetGroup->button(slot)) {
+        button->setChecked(true);
+    }
+    ApplySlot(m_presetBlock.m_presetSlot);
+    UpdateStatusLine();
+}
+
+void CSkyfillDlg::OnPaste() {
+    const int32_t from = m_lastAppliedSlot;
+    const int32_t to = m_presetBlock.m_presetSlot;
+    if (from == to || from < 0 || from >= kPresetSlotCount || to < 0 || to >= kPresetSlotCount) {
+        return;
+    }
+    m_presetBlock.m_presetSlots[to] = m_presetBlock.m_presetSlots[from];
+    ApplySlot(from);
+    UpdateStatusLine();
+}
+
+void CSkyfillDlg::OnLoadLast() {
+    if (!LoadPresetFile(kLastPresets)) {
+        return;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presetBlock.m_presetSlot;
+}
+
+void CSkyfillDlg::OnSaveDefaults() {
+    if (SavePresetFile(kDefaultPresets)) {
+        m_prompts->Tell(QStringLiteral("Save File"),
+                        QStringLiteral("Current presets saved as defaults"));
+    }
+}
+
+void CSkyfillDlg::OnLoadPresetsFromFile(const QString& chosenPath) {
+    // The chosen file is opened by its full path, wherever the working directory is.
+    if (!LoadPresetFile(chosenPath)) {
+        return;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presetBlock.m_presetSlot;
+}
