@@ -2,14 +2,15 @@
 
 #include <thread>
 
+// No stand-alone fences: the words are stored with release and loaded with acquire,
+// so a reader that sees any new word also sees the odd sequence number before it.
 void GradientExchange::Publish(const GradientParams& params) {
     const uint32_t sequence = m_sequence.load(std::memory_order_relaxed);
     m_sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     for (int i = 0; i < 4; ++i) {
-        m_words[i].store(params.corners[i].Value(), std::memory_order_relaxed);
+        m_words[i].store(params.corners[i].Value(), std::memory_order_release);
     }
-    m_words[4].store(static_cast<uint32_t>(params.fillPattern), std::memory_order_relaxed);
+    m_words[4].store(static_cast<uint32_t>(params.fillPattern), std::memory_order_release);
     m_sequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -19,9 +20,8 @@ GradientParams GradientExchange::Snapshot() const {
         const uint32_t before = m_sequence.load(std::memory_order_acquire);
         if ((before & 1u) == 0) {
             for (int i = 0; i < kWords; ++i) {
-                words[i] = m_words[i].load(std::memory_order_relaxed);
+                words[i] = m_words[i].load(std::memory_order_acquire);
             }
-            std::atomic_thread_fence(std::memory_order_acquire);
             if (m_sequence.load(std::memory_order_relaxed) == before) {
                 break;
             }
