@@ -2,7 +2,7 @@
 
 #include "render/blend_rows.h"
 
-#include <vector>
+#include <array>
 
 namespace {
 
@@ -22,24 +22,33 @@ void ReferenceRow(const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlp
     }
 }
 
-std::vector<BlendPath> DetectPaths() {
-    std::vector<BlendPath> paths{BlendPath::Reference, BlendPath::Portable};
+// A fixed array, so the first compose on the sending thread allocates nothing.
+struct PathList {
+    std::array<BlendPath, 5> paths{};
+    std::size_t count = 0;
+    void Add(BlendPath path) { paths[count++] = path; }
+};
+
+PathList DetectPaths() {
+    PathList list;
+    list.Add(BlendPath::Reference);
+    list.Add(BlendPath::Portable);
 #if defined(SKYFILL_BLEND_X86)
     __builtin_cpu_init();
-    paths.push_back(BlendPath::Sse2);
+    list.Add(BlendPath::Sse2);
     if (__builtin_cpu_supports("avx2")) {
-        paths.push_back(BlendPath::Avx2);
+        list.Add(BlendPath::Avx2);
     }
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
-        paths.push_back(BlendPath::Avx512);
+        list.Add(BlendPath::Avx512);
     }
 #endif
-    return paths;
+    return list;
 }
 
-const std::vector<BlendPath>& Paths() {
-    static const std::vector<BlendPath> paths = DetectPaths();
-    return paths;
+std::span<const BlendPath> Paths() {
+    static const PathList list = DetectPaths();
+    return {list.paths.data(), list.count};
 }
 
 blend_detail::RowBlender BlenderFor(BlendPath path) {
