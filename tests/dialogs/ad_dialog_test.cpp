@@ -1,0 +1,123 @@
+// The support window: placement beside the main window, its controls and links, and
+// hiding itself after its two timers (run on a shortened clock).
+
+#include "dialogs/ad_dialog.h"
+#include "dialogs/support_placement.h"
+#include "ui_ad_dialog.h"
+
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+TEST(SupportPlacement, MainMovesLeftAndSupportStandsBesideItCentred) {
+    // Taller support window: higher than the main window's top by half the difference.
+    const QRect main(700, 300, 448, 520);
+    const SupportPlacement taller = PlaceSupportBeside(main, QSize(661, 560));
+    EXPECT_EQ(taller.mainTopLeft, QPoint(250, 300));
+    EXPECT_EQ(taller.supportTopLeft, QPoint(250 + 448 + 10, 300 - 20));
+
+    // Shorter by an odd amount: half of -31 is -15 (toward zero), so 15 lower.
+    const SupportPlacement shorter = PlaceSupportBeside(QRect(100, 200, 400, 301), QSize(50, 270));
+    EXPECT_EQ(shorter.mainTopLeft, QPoint(-350, 200));
+    EXPECT_EQ(shorter.supportTopLeft, QPoint(60, 215));
+
+    // Taller by an odd amount: half of 33 is 16.
+    const SupportPlacement odd = PlaceSupportBeside(QRect(0, 0, 400, 300), QSize(50, 333));
+    EXPECT_EQ(odd.supportTopLeft, QPoint(-40, -16));
+}
+
+struct OpenedPages {
+    std::vector<QUrl> pages;
+    std::function<void(const QUrl&)> Opener() {
+        return [this](const QUrl& url) { pages.push_back(url); };
+    }
+};
+
+const SupportLinks kLinks{QUrl(QStringLiteral("https://www.kovaco.example/")),
+                          QUrl(QStringLiteral("https://shop.kovaco.example/")),
+                          QUrl(QStringLiteral("https://social.kovaco.example/kova")),
+                          QUrl(QStringLiteral("https://video.kovaco.example/kova"))};
+
+TEST(SupportDialog, ControlsPicturesAndLinks) {
+    OpenedPages opened;
+    AdDialog support(kLinks, opened.Opener());
+    Ui::AdDialog& ui = support.Controls();
+    EXPECT_EQ(support.windowTitle(),
+              QStringLiteral("How you can support development of this NDI software..."));
+    EXPECT_EQ(ui.m_visitButton->text(), QStringLiteral("Visit www.kovaco.example"));
+    EXPECT_EQ(ui.m_storeButton->text(), QStringLiteral("Browse Online Store"));
+    EXPECT_EQ(ui.m_cancelButton->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(ui.m_socialPicture->pixmap().size(), QSize(38, 29));
+    EXPECT_EQ(ui.m_videoPicture->pixmap().size(), QSize(38, 29));
+    EXPECT_EQ(support.PictureBox(), nullptr);
+
+    support.OnInitDialog();
+    support.show();
+    EXPECT_FALSE(ui.m_okButton->isVisible());
+    EXPECT_FALSE(ui.m_templatePicture->isVisible());
+    ASSERT_NE(support.PictureBox(), nullptr);
+    EXPECT_EQ(support.PictureBox()->geometry(), QRect(10, 10, 640, 360));
+    EXPECT_EQ(support.PictureBox()->pixmap().size(), QSize(640, 360));
+
+    QTest::mouseClick(ui.m_visitButton, Qt::LeftButton);
+    QTest::mouseClick(ui.m_storeButton, Qt::LeftButton);
+    QTest::mouseClick(ui.m_socialPicture, Qt::LeftButton);
+    QTest::mouseClick(ui.m_videoPicture, Qt::LeftButton);
+    const std::vector<QUrl> expected{kLinks.homePage, kLinks.onlineStore, kLinks.socialPage,
+                                     kLinks.videoChannel};
+    EXPECT_EQ(opened.pages, expected);
+
+    // Cancel hides the window; it is kept for the rest of the run.
+    QTest::mouseClick(ui.m_cancelButton, Qt::LeftButton);
+    EXPECT_FALSE(support.isVisible());
+}
+
+TEST(SupportDialog, PictureOnlyForItsDisplayModes) {
+    for (int32_t mode : {1, 2, 3, 4, 5, 8, 9}) {
+        AdDialog support(kLinks, nullptr);
+        support.m_displayMode = mode;
+        support.OnInitDialog();
+        const bool shown = !support.PictureBox()->pixmap().isNull();
+        EXPECT_EQ(shown, mode == 3 || mode == 4 || mode == 8 || mode == 9) << mode;
+    }
+}
+
+TEST(SupportDialog, HidesAfterBothTimers) {
+    AdDialog support(kLinks, nullptr, nullptr, SupportTimings{30, 60});
+    EXPECT_FALSE(support.TimerRunning(AdDialog::kFirstTimer));
+    support.OnInitDialog();
+    support.OnInitDialog(); // once only: no second timer
+    support.show();
+    EXPECT_TRUE(support.TimerRunning(AdDialog::kFirstTimer));
+    EXPECT_FALSE(support.TimerRunning(AdDialog::kHideTimer));
+
+    // Timer 1 hands over to timer 2 and leaves the window up.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return support.TimerRunning(AdDialog::kHideTimer); }, 5000));
+    EXPECT_FALSE(support.TimerRunning(AdDialog::kFirstTimer));
+    EXPECT_TRUE(support.isVisible());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !support.isVisible(); }, 5000));
+    EXPECT_FALSE(support.TimerRunning(AdDialog::kFirstTimer));
+    EXPECT_FALSE(support.TimerRunning(AdDialog::kHideTimer));
+}
+
+TEST(SupportDialog, ShowBesideMovesBothWindows) {
+    QWidget mainWindow;
+    mainWindow.setGeometry(600, 300, 448, 520);
+    mainWindow.show();
+    // Positions are of the window frames, decorations included.
+    const QRect mainFrame = mainWindow.frameGeometry();
+    AdDialog support(kLinks, nullptr, &mainWindow);
+    const int supportHeight = support.frameGeometry().height();
+    support.ShowBeside(mainWindow);
+    EXPECT_TRUE(support.isVisible());
+    EXPECT_NE(support.PictureBox(), nullptr);
+    EXPECT_EQ(mainWindow.pos(), mainFrame.topLeft() - QPoint(450, 0));
+    EXPECT_EQ(support.pos().x(), mainWindow.pos().x() + mainFrame.width() + 10);
+    EXPECT_EQ(support.pos().y(), mainFrame.y() - (supportHeight - mainFrame.height()) / 2);
+}
+
+} // namespace
