@@ -5,12 +5,14 @@
 #include "app/instance_coordination.h"
 #include "app/menu_button.h"
 #include "app/user_prompts.h"
+#include "resources/pictures.h"
 #include "ui_skyfill_dlg.h"
 
 #include <QButtonGroup>
 #include <QContextMenuEvent>
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -54,8 +56,11 @@ CSkyfillDlg::CSkyfillDlg(SkyfillEnvironment environment, QWidget* parent)
         m_ownPrompts = std::make_unique<MessageBoxPrompts>(this);
         m_prompts = m_ownPrompts.get();
     }
-    m_bus = m_environment.bus != nullptr ? m_environment.bus
-                                         : new BusLink(QDBusConnection::sessionBus(), this);
+    if (m_environment.bus != nullptr) {
+        m_bus = m_environment.bus;
+    } else if (!m_environment.alone) {
+        m_bus = new BusLink(QDBusConnection::sessionBus(), this);
+    }
     if (!m_environment.openUrl) {
         m_environment.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     }
@@ -104,6 +109,17 @@ void CSkyfillDlg::SetUpControls() {
     connect(m_presetGroup, &QButtonGroup::idClicked, this, &CSkyfillDlg::OnPresetRadio);
     connect(m_ui->m_pasteButton, &QPushButton::clicked, this, &CSkyfillDlg::OnPaste);
     connect(m_ui->m_loadLastButton, &QPushButton::clicked, this, &CSkyfillDlg::OnLoadLast);
+    connect(m_ui->m_useMaskCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnUseMask);
+    connect(m_ui->m_invertCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnMaskSwitches);
+    connect(m_ui->m_useMaskAlphaCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnMaskSwitches);
+    connect(m_ui->m_revealAlphaCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnRevealAlpha);
+    connect(m_ui->m_hFlipButton, &QPushButton::clicked, this, [this] { OnFlipMask(true); });
+    connect(m_ui->m_vFlipButton, &QPushButton::clicked, this, [this] { OnFlipMask(false); });
+    connect(m_ui->m_loadMaskButton, &QPushButton::clicked, this, [this] {
+        OnLoadAlphaMask(QFileDialog::getOpenFileName(
+            this, QStringLiteral("Load Alpha image file"), QString(),
+            QStringLiteral("Image Files (*.bmp *.gif *.jpg *.png *.tif);;All Files (*)")));
+    });
     connect(m_fillGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
 
     connect(m_ui->m_exitButton, &QPushButton::clicked, this, &CSkyfillDlg::OnOK);
@@ -128,7 +144,9 @@ void CSkyfillDlg::SetUpControls() {
             [this] { OpenWebPage(kMakerSocialPage); });
     connect(m_ui->m_videoLinkPicture, &QPushButton::clicked, this,
             [this] { OpenWebPage(kMakerVideoChannel); });
-    connect(m_bus, &BusLink::posted, this, &CSkyfillDlg::OnBusPost);
+    if (m_bus != nullptr) {
+        connect(m_bus, &BusLink::posted, this, &CSkyfillDlg::OnBusPost);
+    }
 
     // Shift+F10 opens the context menu from the keyboard, as the Menu key does.
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
@@ -208,6 +226,7 @@ bool CSkyfillDlg::OnInitDialog() {
     m_ui->m_rotationSpeedSlider->setRange(10, 250);
     m_ui->m_cloudSpeedSlider->setRange(-4, 4);
     m_ui->m_cloudSpeedSlider->setTickInterval(4);
+    LoadPictures();
 
     m_opaqueOutput = 1;
     if (!LoadPresetFile(QStringLiteral("default.skf"))) {
@@ -228,13 +247,21 @@ bool CSkyfillDlg::OnInitDialog() {
     AnnounceInstance(*this, m_environment.processId);
     m_obeyRemoteStartStop = 1;
     m_ui->m_stopButton->setEnabled(false);
-    m_bus->Post(static_cast<int32_t>(BusCommand::Announce), m_processId);
+    if (m_bus != nullptr) {
+        m_bus->Post(static_cast<int32_t>(BusCommand::Announce), m_processId);
+    }
 
     SetTimer(kSettleTimer, 100);
     SetTimer(kRotationTimer, m_rotationPeriodMs);
     m_logoOverlayOn = 1;
     SetTimer(kLogoTimer, 23853);
     m_startupDraw = DrawStartupNumber();
+    if (m_startupDraw == 8 || m_startupDraw == 9) {
+        // The output shows the support picture as its logo; the picture box keeps 134.
+        if (LoadResourceBitmap(m_logoImage, 190)) {
+            m_logoImage.SetOpaque();
+        }
+    }
     return true;
 }
 
@@ -264,7 +291,7 @@ void CSkyfillDlg::ShutDownNow() {
 
 void CSkyfillDlg::ShutDown() {
     if (m_output) {
-        m_output->StopSending();
+        OnStop();
         // Only a window that started up fully has presets worth keeping.
         SavePresetFile(QStringLiteral("last.skf"));
     }

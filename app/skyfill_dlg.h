@@ -4,12 +4,14 @@
 #include "ndi/ndi_output.h"
 #include "ndi/ndi_runtime.h"
 #include "ndi/output_seams.h"
+#include "render/image_buffer.h"
 
 #include <QDialog>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace Ui {
 class CSkyfillDlg;
@@ -26,8 +28,10 @@ struct SkyfillEnvironment {
     NdiRuntime runtime = StandInNdiRuntime();
     // Message boxes; null means real ones owned by the window.
     UserPrompts* prompts = nullptr;
-    // The coordination link; null means the session bus.
+    // The coordination link; null means the session bus, unless `alone`.
     BusLink* bus = nullptr;
+    // Runs as the only copy, with no coordination link at all.
+    bool alone = false;
     uint32_t processId = 0;
     std::function<void(const QUrl&)> openUrl;
     // -1 draws at random, as a real start does.
@@ -86,8 +90,21 @@ public:
     void OnLoadPresetsFromFile(const QString& chosenPath);
     // Leaves without asking, keeping the settings in "last.skf" (a termination signal).
     void ShutDownNow();
+    // Alpha mask.
+    void OnLoadAlphaMask(const QString& chosenPath);
+    void OnUseMask();
+    void OnMaskSwitches();
+    void OnRevealAlpha();
+    void OnFlipMask(bool horizontal);
     // The mask picture's full path as preset files store it; empty when none.
-    QString MaskFilePath() const { return m_maskFilePath; }
+    QString MaskFilePath() const { return QString::fromStdString(m_maskImage.m_filePath); }
+    QLabel* BitmapStatic() { return m_bitmapStatic; }
+
+    // The window's pictures.
+    ImageBuffer m_logoImage;
+    ImageBuffer m_cloudImage[2];
+    ImageBuffer m_cloudImageFlipped[2];
+    ImageBuffer m_maskImage;
     void OpenWebPage(const QUrl& address);
 
     // For tests and the tools that look at the window.
@@ -132,6 +149,11 @@ private:
     void RenderStillPicture(uint8_t* store, int32_t width, int32_t height);
     void ApplyMaskSettings();
     void TakeMaskPath(const QString& path);
+    void LoadPictures();
+    void ShowBitmapInBox(const PixelPicture& picture, bool revealAlpha);
+    void FitMaskToOutput();
+    void WriteMaskAlpha(uint8_t* store, int32_t width, int32_t height, bool useMask);
+    void ApplyPendingAlpha(uint8_t* store, int32_t width, int32_t height);
     void ShutDown();
     int32_t DrawStartupNumber();
 
@@ -154,8 +176,13 @@ private:
     QString m_versionText;
     QString m_releaseDateText;
     int32_t m_initialWindowBottom = 0;
-    QString m_maskFilePath;
-    QString m_maskFileTitle;
+    // Alpha writes asked for while sending are done by the sending thread between two
+    // renders; the lock guards the mask picture and the request.
+    std::mutex m_maskLock;
+    bool m_alphaPending = false;
+    bool m_alphaPendingUseMask = false;
+    bool m_alphaPendingInvert = false;
+    bool m_alphaPendingOwnAlpha = false;
     int m_timerHandles[5] = {};
     bool m_ended = false;
 };

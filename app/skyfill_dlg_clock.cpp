@@ -77,7 +77,7 @@ void CSkyfillDlg::EndLogo() {
     m_logoOverlayOn = 0;
     // Writing the mask again removes the logo's trace from the alpha channel.
     if (m_useMask != 0 && m_output) {
-        ApplyMask(m_output->FrameStore(), m_width, m_height);
+        WriteMaskAlpha(m_output->FrameStore(), m_width, m_height, true);
     }
 }
 
@@ -113,7 +113,9 @@ void CSkyfillDlg::OnBusPost(int command, qint64 argument) {
         OnStop();
         break;
     case PostReaction::Kind::PostAnswer:
-        m_bus->Post(static_cast<int32_t>(BusCommand::Answer), reaction.answer);
+        if (m_bus != nullptr) {
+            m_bus->Post(static_cast<int32_t>(BusCommand::Answer), reaction.answer);
+        }
         break;
     }
 }

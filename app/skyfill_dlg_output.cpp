@@ -2,6 +2,7 @@
 // picture steps the output calls back for.
 
 #include "app/skyfill_dlg.h"
+#include "render/cloud_overlay.h"
 #include "render/gradient.h"
 #include "ui_skyfill_dlg.h"
 
@@ -13,6 +14,9 @@ void CSkyfillDlg::ReconfigureOutput() {
     }
     m_output->Reconfigure(OutputFormat{m_width, m_height, m_frameRateN, m_frameRateD},
                           m_instanceNumber, m_useMask != 0);
+    // The re-configure wrote the alpha afresh; an older request is void.
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    m_alphaPending = false;
 }
 
 void CSkyfillDlg::OnStart() {
@@ -26,6 +30,8 @@ void CSkyfillDlg::OnStart() {
 void CSkyfillDlg::OnStop() {
     if (m_output) {
         m_output->StopSending();
+        // A mask write the thread did not get to is done here, now that it has ended.
+        ApplyPendingAlpha(m_output->FrameStore(), m_width, m_height);
     }
 }
 
@@ -37,42 +43,55 @@ void CSkyfillDlg::ShowButtonStates(const SendButtonStates& states) {
 }
 
 void CSkyfillDlg::RenderFrame(FramePass& pass) {
+    ApplyPendingAlpha(pass.store, pass.width, pass.height);
     RenderGradient(pass.store, pass.width, pass.height, m_gradientExchange.Snapshot());
-    // Clouds, the preview and the logo are composed here once the pictures and the
-    // preview box exist.
+    if (m_cloudsOn != 0) {
+        const int32_t set = m_cloudSet != 0 ? 1 : 0;
+        ComposeCloudStrip(pass.store, pass.width, pass.height, m_cloudImage[set],
+                          m_cloudImageFlipped[set], pass.clouds.Offset());
+        pass.clouds.Advance(m_cloudSpeed);
+    }
+    if (m_logoOverlayOn != 0) {
+        // The logo's alpha is merged once after each mask write.
+        ComposeLogo(pass.store, pass.width, pass.height, m_logoImage,
+                    m_maskApplied.exchange(0) != 0);
+    }
 }
 
 void CSkyfillDlg::ShowOutputLine(const char* text) {
     m_ui->m_outputInfo->setText(QString::fromUtf8(text));
 }
 
-void CSkyfillDlg::RescalePictures(int32_t /*width*/, int32_t /*height*/) {
-    // The cloud and mask pictures are rescaled here once they exist.
+void CSkyfillDlg::RescalePictures(int32_t width, int32_t height) {
+    // Always from the kept sources, never from an earlier result.
+    for (int i = 0; i < 2; ++i) {
+        if (m_cloudImage[i].m_resourceId != 0 && m_cloudImage[i].m_resourceBitmap.Holds()) {
+            m_cloudImage[i].ScaleToSize(width, height, m_cloudImage[i].m_resourceBitmap);
+        }
+        m_cloudImageFlipped[i].CopyFlipped(m_cloudImage[i]);
+    }
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    if (m_maskImage.m_fileImage.Holds()) {
+        m_maskImage.ScaleToSize(width, height, m_maskImage.m_fileImage);
+    }
 }
 
 void CSkyfillDlg::RenderStillPicture(uint8_t* store, int32_t width, int32_t height) {
     RenderGradient(store, width, height, m_gradientExchange.Snapshot());
+    if (m_cloudsOn != 0) {
+        ComposeStillClouds(store, width, height, m_cloudImage[m_cloudSet != 0 ? 1 : 0]);
+    }
 }
 
 void CSkyfillDlg::RenderOnePicture(uint8_t* store, int32_t width, int32_t height) {
     RenderStillPicture(store, width, height);
+    ComposeLogo(store, width, height, m_logoImage, true);
 }
 
-void CSkyfillDlg::ApplyMask(uint8_t* /*store*/, int32_t /*width*/, int32_t /*height*/) {
-    // Nothing to write until a mask picture can be loaded; the output stays opaque.
-    m_maskApplied = 0;
-}
-
-void CSkyfillDlg::ApplyMaskSettings() {
-    // While sending, the thread's renders carry the alpha bytes along; they only
-    // change through the mask, which is written between two renders.
-    if (!m_output || m_useMask != 0 || m_sending != 0) {
-        return;
-    }
-    // Without the mask every pixel is opaque.
-    uint8_t* store = m_output->FrameStore();
-    const std::size_t pixels = static_cast<std::size_t>(m_width) * m_height;
-    for (std::size_t i = 0; i < pixels; ++i) {
-        store[i * 4 + 3] = 0xFF;
-    }
+void CSkyfillDlg::ApplyMask(uint8_t* store, int32_t width, int32_t height) {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    m_maskApplied = m_maskImage.ApplyMaskAlpha(store, width, height, m_invertTransparency != 0,
+                                               m_useMaskAlpha != 0)
+                        ? 1
+                        : 0;
 }

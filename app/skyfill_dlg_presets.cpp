@@ -43,7 +43,7 @@ void CSkyfillDlg::StoreCurrentSlot() {
 bool CSkyfillDlg::SavePresetFile(const QString& fileName) {
     StoreCurrentSlot();
     const PresetSaveResult result =
-        SavePresetBytes(LocalPath(fileName), m_presetBlock, m_maskFilePath.toStdU16String());
+        SavePresetBytes(LocalPath(fileName), m_presetBlock, MaskFilePath().toStdU16String());
     if (result.message != PresetMessage::None) {
         m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
                         QString::fromUtf8(PresetMessageText(result.message)));
@@ -77,12 +77,6 @@ bool CSkyfillDlg::LoadPresetFile(const QString& fileName) {
         TakeMaskPath(QString::fromStdU16String(result.maskPath));
     }
     return true;
-}
-
-void CSkyfillDlg::TakeMaskPath(const QString& path) {
-    m_maskFilePath = path;
-    m_maskFileTitle = QString::fromStdU16String(MaskFileTitle(path.toStdU16String()));
-    // The picture itself is loaded and fitted here once mask pictures can be loaded.
 }
 
 void CSkyfillDlg::OnPresetRadio(int slot) {

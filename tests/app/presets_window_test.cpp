@@ -23,7 +23,6 @@ protected:
         ASSERT_TRUE(workDir.isValid());
         previousDir = QDir::currentPath();
         QDir::setCurrent(workDir.path());
-        noBus = std::make_unique<BusLink>(QDBusConnection(QStringLiteral("no bus")));
     }
     void TearDown() override {
         window.reset();
@@ -35,7 +34,7 @@ protected:
         SkyfillEnvironment environment;
         environment.runtime = CountingRuntime::Make();
         environment.prompts = &prompts;
-        environment.bus = noBus.get();
+        environment.alone = true;
         environment.processId = 77;
         environment.startupDraw = 7;
         environment.openUrl = [](const QUrl&) {};
@@ -56,7 +55,6 @@ protected:
     QTemporaryDir workDir;
     QString previousDir;
     ScriptedPrompts prompts;
-    std::unique_ptr<BusLink> noBus;
     std::unique_ptr<CSkyfillDlg> window;
 };
 

@@ -19,13 +19,10 @@ protected:
         SkyfillEnvironment environment;
         environment.runtime = CountingRuntime::Make();
         environment.prompts = &prompts;
-        // An unconnected link: this copy runs alone.
-        environment.bus = nullptr;
         environment.processId = 4242;
         environment.startupDraw = 7;
         environment.openUrl = [this](const QUrl& url) { opened << url; };
-        noBus = std::make_unique<BusLink>(QDBusConnection(QStringLiteral("no bus")));
-        environment.bus = noBus.get();
+        environment.alone = true;
         window = std::make_unique<CSkyfillDlg>(std::move(environment));
     }
     void TearDown() override {
@@ -51,7 +48,6 @@ protected:
 
     ScriptedPrompts prompts;
     QList<QUrl> opened;
-    std::unique_ptr<BusLink> noBus;
     std::unique_ptr<CSkyfillDlg> window;
 };
 
@@ -79,7 +75,10 @@ TEST_F(WindowTest, FirstStartShowsSlotOneOfTheDefaultTableAndBecomesNumberOne) {
     EXPECT_EQ(CountingRuntime::sends, 1);
     EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("1280 x 720 - 25.00 fps"));
     EXPECT_EQ(window->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRX);
-    EXPECT_EQ(Pixel(0, 0), 0xFF00B5BDu); // top-left default colour, opaque
+    // The clouds lie over the gradient; without them the corner is the top-left colour.
+    EXPECT_NE(Pixel(0, 0), 0xFF00B5BDu);
+    ui().m_cloudCheck->click();
+    EXPECT_EQ(Pixel(0, 0), 0xFF00B5BDu);
 }
 
 TEST_F(WindowTest, ResolutionAndFramerateMenusReconfigureEvenWithoutAChange) {
@@ -120,13 +119,16 @@ TEST_F(WindowTest, StatusLineFollowsCloudsRotationAndPattern) {
     EXPECT_EQ(window->m_fillPattern, 3);
     EXPECT_EQ(window->m_rotationMode, 1);
     // Quad split renders the top-left colour into all four corners at once.
+    ui().m_cloudCheck->click();
     EXPECT_EQ(Pixel(1279, 719) & 0xFFFFFF, 0x00B5BDu);
+    ui().m_cloudCheck->click();
     window->OnCloudSetChosen(0);
     EXPECT_EQ(window->m_cloudSet, 1);
 }
 
 TEST_F(WindowTest, ColourPickKeepsAlphaByteAndRendersWhenStopped) {
     StartAndSettle();
+    ui().m_cloudCheck->click(); // clouds off: the corner pixel is the gradient's own
     window->m_baseColour[0].alpha = 0x7F;
     window->m_previewMode = 0;
     window->OnColourPicked(0, 0x00203040); // red 40, green 30, blue 20
