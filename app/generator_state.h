@@ -65,11 +65,6 @@ struct GeneratorState {
                                                          "Vertical split",
                                                          "Quad split"};
 
-    static constexpr int32_t kFrameStoreWidth = 4096;
-    static constexpr int32_t kFrameStoreHeight = 2160;
-    static constexpr std::size_t kFrameStoreBytes =
-        std::size_t{kFrameStoreWidth} * kFrameStoreHeight * 4;
-
     // The output format a dialog starts with: 1280 x 720 at 25p.
     void SetOutputDefaults();
 
