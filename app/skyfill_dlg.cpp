@@ -226,6 +226,7 @@ bool CSkyfillDlg::OnInitDialog() {
     m_ui->m_rotationSpeedSlider->setRange(10, 250);
     m_ui->m_cloudSpeedSlider->setRange(-4, 4);
     m_ui->m_cloudSpeedSlider->setTickInterval(4);
+    m_ui->m_preview->InitPreview();
     LoadPictures();
 
     m_opaqueOutput = 1;

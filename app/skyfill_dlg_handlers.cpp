@@ -3,6 +3,7 @@
 #include "app/colour_button.h"
 #include "app/menu_button.h"
 #include "app/skyfill_dlg.h"
+#include "preview/vid_box.h"
 #include "render/gradient.h"
 #include "ui_skyfill_dlg.h"
 
@@ -150,6 +151,7 @@ void CSkyfillDlg::UpdateStatusLine() {
         return;
     }
     RenderStillPicture(m_output->FrameStore(), m_width, m_height);
+    m_ui->m_preview->RefreshAlways(m_output->FrameStore(), m_width, m_height);
 }
 
 void CSkyfillDlg::ShowColours(const ColourRecord (&colours)[4]) {

@@ -2,6 +2,7 @@
 // picture steps the output calls back for.
 
 #include "app/skyfill_dlg.h"
+#include "preview/vid_box.h"
 #include "render/cloud_overlay.h"
 #include "render/gradient.h"
 #include "ui_skyfill_dlg.h"
@@ -51,6 +52,8 @@ void CSkyfillDlg::RenderFrame(FramePass& pass) {
                           m_cloudImageFlipped[set], pass.clouds.Offset());
         pass.clouds.Advance(m_cloudSpeed);
     }
+    // Before the logo: the preview never shows it.
+    m_ui->m_preview->RefreshFromFrame(m_previewMode, pass.store, pass.width, pass.height);
     if (m_logoOverlayOn != 0) {
         // The logo's alpha is merged once after each mask write.
         ComposeLogo(pass.store, pass.width, pass.height, m_logoImage,
@@ -85,6 +88,7 @@ void CSkyfillDlg::RenderStillPicture(uint8_t* store, int32_t width, int32_t heig
 
 void CSkyfillDlg::RenderOnePicture(uint8_t* store, int32_t width, int32_t height) {
     RenderStillPicture(store, width, height);
+    m_ui->m_preview->RefreshAlways(store, width, height);
     ComposeLogo(store, width, height, m_logoImage, true);
 }
 
