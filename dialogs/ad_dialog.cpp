@@ -5,6 +5,7 @@
 #include "ui_ad_dialog.h"
 
 #include <QTimerEvent>
+#include <utility>
 
 AdDialog::AdDialog(SupportLinks links, std::function<void(const QUrl&)> openUrl, QWidget* parent,
                    SupportTimings timings)
@@ -16,8 +17,15 @@ AdDialog::AdDialog(SupportLinks links, std::function<void(const QUrl&)> openUrl,
     const QString host = m_links.homePage.host();
     m_ui->m_visitButton->setText(QStringLiteral("Visit ") +
                                  (host.isEmpty() ? m_links.homePage.toString() : host));
-    m_ui->m_socialPicture->setPixmap(ResourcePixmap(195));
-    m_ui->m_videoPicture->setPixmap(ResourcePixmap(196));
+    // Picture controls take their picture's size.
+    for (auto [picture, id] :
+         {std::pair{m_ui->m_socialPicture, 195}, {m_ui->m_videoPicture, 196}}) {
+        const QPixmap pixmap = ResourcePixmap(static_cast<uint16_t>(id));
+        if (!pixmap.isNull()) {
+            picture->setPixmap(pixmap);
+            picture->resize(pixmap.size());
+        }
+    }
 
     connect(m_ui->m_okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -2,9 +2,9 @@
 
 #include "render/resample.h"
 
-#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimerEvent>
 #include <cstring>
 #include <new>
 
@@ -98,16 +98,6 @@ void VidBox::PresentHeld() {
         m_writeSlot = static_cast<int>(previous & ~kFresh);
         m_unpresented = false;
     }
-    // One request in flight is enough: the paint it leads to takes the newest image.
-    if (!m_updateRequested.exchange(true, std::memory_order_acq_rel)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_updateRequested.store(false, std::memory_order_release);
-                update();
-            },
-            Qt::QueuedConnection);
-    }
 }
 
 bool VidBox::RefreshFromFrame(std::atomic<int32_t>& previewMode, const uint8_t* store,
@@ -149,6 +139,31 @@ void VidBox::TakeReadySlot() {
     m_paintSlot = static_cast<int>(ready & ~kFresh);
     m_paintHasImage = true;
     m_stretchedCurrent = false;
+}
+
+void VidBox::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_pollTimer == 0) {
+        m_pollTimer = startTimer(kPollMs);
+    }
+}
+
+void VidBox::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (m_pollTimer != 0) {
+        killTimer(m_pollTimer);
+        m_pollTimer = 0;
+    }
+}
+
+void VidBox::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_pollTimer) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    if ((m_readySlot.load(std::memory_order_acquire) & kFresh) != 0) {
+        update();
+    }
 }
 
 void VidBox::paintEvent(QPaintEvent* /*event*/) {

@@ -12,6 +12,8 @@
 // dialog's thread otherwise); painting runs on the dialog's thread. The one preview
 // store is split into three image slots that change hands through one atomic word, so
 // a conversion never waits for a paint and a paint never shows a half-written image.
+// The converting side makes no Qt call at all: while the box is visible, a short timer
+// on the dialog's thread looks for a new image and repaints.
 class VidBox : public QWidget {
     Q_OBJECT
 public:
@@ -46,8 +48,8 @@ public:
     // is not within 1..4096 x 1..2160, or another conversion is under way.
     int32_t ConvertFrame(const uint8_t* store, int32_t width, int32_t height);
 
-    // Hands the last converted image to the paint and asks for a repaint. Callable from
-    // any thread; never waits for the dialog's thread.
+    // Hands the last converted image to the paint, which shows it within one poll
+    // period. Callable from any thread; never waits for the dialog's thread.
     void PresentFrame();
 
     // The sending thread's step after re-rendering a frame. Preview mode 0: nothing;
@@ -69,8 +71,14 @@ public:
     // True once the paint has an image to draw (dialog's thread).
     bool HasDrawImage() const { return m_paintHasImage; }
 
+    // How often the visible box looks for a new image: well under a frame at 30 fps.
+    static constexpr int kPollMs = 10;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     static constexpr int kSlots = 3;
@@ -97,10 +105,10 @@ private:
     bool m_unpresented = false;
     // Exchanged between the two sides: a slot index, with kFresh when it is new.
     std::atomic<uint32_t> m_readySlot{1};
-    std::atomic<bool> m_updateRequested{false};
     // Painting side.
     int m_paintSlot = 2;
     bool m_paintHasImage = false;
+    int m_pollTimer = 0;
     // The drawn image stretched to the control, rebuilt when either changes.
     QImage m_stretched;
     bool m_stretchedCurrent = false;

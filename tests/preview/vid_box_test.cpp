@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -187,6 +188,18 @@ TEST(VidBoxPaint, NothingBeforeTheFirstFrameThenTheWholeImageOverTheControl) {
         EXPECT_EQ(after.pixel(249, y), qRgb(255, 255, 255)) << y;
     }
     EXPECT_EQ(CountPixels(after, qRgb(255, 0, 0)), 0);
+}
+
+TEST(VidBoxPaint, AVisibleBoxShowsAPresentedFrameByItself) {
+    VidBox box;
+    box.resize(250, 143);
+    box.InitPreview();
+    box.show();
+    TestFrame frame(960, 540);
+    frame.Fill(0xFF10E010);
+    ASSERT_TRUE(box.RefreshAlways(frame.pixels.data(), 960, 540));
+    // No explicit repaint: the box's own look-out finds the frame.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.HasDrawImage(); }, 5000));
 }
 
 TEST(VidBoxPaint, ShrinkingAveragesRatherThanPicks) {
