@@ -5,6 +5,8 @@
 #include "app/instance_coordination.h"
 #include "app/menu_button.h"
 #include "app/user_prompts.h"
+#include "dialogs/about_dlg.h"
+#include "dialogs/ad_dialog.h"
 #include "resources/pictures.h"
 #include "ui_skyfill_dlg.h"
 
@@ -23,6 +25,7 @@
 #include <ctime>
 
 const QUrl CSkyfillDlg::kMakerHomePage{QStringLiteral("https://www.kovaco.example/")};
+const QUrl CSkyfillDlg::kMakerShop{QStringLiteral("https://shop.kovaco.example/")};
 const QUrl CSkyfillDlg::kMakerSocialPage{
     QStringLiteral("https://social.kovaco.example/groups/kova-ndi-software")};
 const QUrl CSkyfillDlg::kMakerVideoChannel{QStringLiteral("https://video.kovaco.example/kovaco")};
@@ -257,6 +260,12 @@ bool CSkyfillDlg::OnInitDialog() {
     m_logoOverlayOn = 1;
     SetTimer(kLogoTimer, 23853);
     m_startupDraw = DrawStartupNumber();
+    m_supportDialog = new AdDialog(
+        SupportLinks{kMakerHomePage, kMakerShop, kMakerSocialPage, kMakerVideoChannel},
+        [this](const QUrl& url) { OpenWebPage(url); }, this, m_environment.supportTimings);
+    m_supportDialog->m_pictureId = 190;
+    m_supportDialog->m_displayMode = 3;
+    m_supportDialogPending = 1;
     if (m_startupDraw == 8 || m_startupDraw == 9) {
         // The output shows the support picture as its logo; the picture box keeps 134.
         if (LoadResourceBitmap(m_logoImage, 190)) {
@@ -325,6 +334,24 @@ void CSkyfillDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CSkyfillDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_windowRect = frameGeometry();
+    if (m_supportDialogPending != 0 && m_supportDialog != nullptr) {
+        m_supportDialogPending = 0;
+        m_supportDialog->ShowBeside(*this);
+    }
+}
+
+void CSkyfillDlg::ShowAbout() {
+    const char* runtimeVersion =
+        m_runtimeInitialised ? m_environment.runtime.api.version() : nullptr;
+    CAboutDlg about(m_versionText, m_releaseDateText,
+                    runtimeVersion != nullptr ? QString::fromUtf8(runtimeVersion) : QString(),
+                    this);
+    about.exec();
 }
 
 void CSkyfillDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/generator_state.h"
+#include "dialogs/ad_dialog.h"
 #include "ndi/ndi_output.h"
 #include "ndi/ndi_runtime.h"
 #include "ndi/output_seams.h"
@@ -36,6 +37,8 @@ struct SkyfillEnvironment {
     std::function<void(const QUrl&)> openUrl;
     // -1 draws at random, as a real start does.
     int32_t startupDraw = -1;
+    // How long the support window stays; tests shorten it.
+    SupportTimings supportTimings;
 };
 
 // The main window: owns every piece of state, the NDI output and the timers.
@@ -112,8 +115,11 @@ public:
     NdiOutput* Output() { return m_output.get(); }
     bool TimerRunning(int timerId) const;
     QMenu* SystemMenu() { return m_systemMenu; }
+    AdDialog* SupportDialog() { return m_supportDialog; }
+    QRect WindowRect() const { return m_windowRect; }
 
     static const QUrl kMakerHomePage;
+    static const QUrl kMakerShop;
     static const QUrl kMakerSocialPage;
     static const QUrl kMakerVideoChannel;
     static const QUrl kHelpPage;
@@ -123,6 +129,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Escape and the window's close button both end up here: ask first.
     void reject() override;
 
@@ -144,6 +151,7 @@ private:
     void SetTimer(int timerId, int milliseconds);
     void KillTimer(int timerId);
     void ShowButtonStates(const SendButtonStates& states);
+    void ShowAbout();
     void ShowColours(const ColourRecord (&colours)[4]);
     void PullRadioGroups();
     void RenderStillPicture(uint8_t* store, int32_t width, int32_t height);
@@ -184,5 +192,8 @@ private:
     bool m_alphaPendingInvert = false;
     bool m_alphaPendingOwnAlpha = false;
     int m_timerHandles[5] = {};
+    AdDialog* m_supportDialog = nullptr;
+    int32_t m_supportDialogPending = 0;
+    QRect m_windowRect;
     bool m_ended = false;
 };

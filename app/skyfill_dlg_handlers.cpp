@@ -127,8 +127,10 @@ void CSkyfillDlg::OnSystemCommand(int command) {
             QFileDialog::getOpenFileName(this, QStringLiteral("Load Presets file"), QString(),
                                          QStringLiteral("Preset Files (*.skf);;All Files (*.*)")));
         break;
+    case kAboutCommand:
+        ShowAbout();
+        break;
     default:
-        // The About box comes with the dialogs.
         break;
     }
 }

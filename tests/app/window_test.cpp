@@ -1,13 +1,16 @@
 // The main window driven as a user drives it, on the built-in stand-in runtime.
 
 #include "app/bus_link.h"
+#include "dialogs/about_dlg.h"
 #include "tests/app/window_test_support.h"
+#include "ui_about_dlg.h"
 #include "ui_skyfill_dlg.h"
 
 #include <QDBusConnection>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -257,6 +260,37 @@ TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
                                   QStringLiteral("&Load Presets from file"),
                                   QStringLiteral("Open online help (ReadMe file)"),
                                   QStringLiteral("&About Skyfill...")}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowTest, AboutBoxNamesTheVersionsAndTheStandInRuntime) {
+    StartAndSettle();
+    QString versionLine;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(about->windowTitle(), QStringLiteral("About Kova Skyfill"));
+        versionLine = about->Controls().m_versionLine->text();
+        about->accept();
+    });
+    window->OnSystemCommand(CSkyfillDlg::kAboutCommand);
+    // The stand-in's version text ends in its version number.
+    EXPECT_EQ(versionLine, QStringLiteral("Skyfill v1.0.3.15, NDI® v1.0, x64"));
+}
+
+TEST_F(WindowTest, SupportWindowStandsBesideTheMainWindowOnceAndHidesItself) {
+    ASSERT_TRUE(window->OnInitDialog());
+    AdDialog* support = window->SupportDialog();
+    ASSERT_NE(support, nullptr);
+    EXPECT_FALSE(support->isVisible());
+    window->show();
+    EXPECT_TRUE(support->isVisible());
+    window->hide();
+    window->show(); // later showings leave it alone
+    EXPECT_TRUE(support->isVisible());
 }
 
 } // namespace
