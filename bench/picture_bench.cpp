@@ -2,11 +2,15 @@
 // picture on each blend path, and one whole dirty frame (gradient, cloud strip, logo).
 
 #include "bench/ratio_reporter.h"
+#include "preview/vid_box.h"
 #include "render/cloud_overlay.h"
 #include "render/gradient.h"
 #include "resources/pictures.h"
 
+#include <QApplication>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -66,9 +70,15 @@ void Compose(benchmark::State& state, BlendPath path, int w, int h) {
     }
 }
 
-// What the sending thread does for one dirty frame, without the preview (which has no
-// conversion of its own yet).
+// What the sending thread does for one dirty frame with the preview on: gradient,
+// cloud strip, preview conversion, logo.
 void DirtyFrame(benchmark::State& state, int w, int h) {
+    static VidBox* preview = [] {
+        auto* box = new VidBox;
+        box->InitPreview();
+        return box;
+    }();
+    std::atomic<int32_t> previewMode{2};
     const Clouds& clouds = CloudsAt(w, h);
     GradientParams params;
     params.corners[0] = ColourRecord::FromValue(0xFF00B5BD);
@@ -80,6 +90,7 @@ void DirtyFrame(benchmark::State& state, int w, int h) {
         RenderGradient(Store().data(), w, h, params);
         ComposeCloudStrip(Store().data(), w, h, clouds.picture, clouds.flipped, offset);
         offset = AdvanceCloudOffset(offset, 0, 2 * h);
+        preview->RefreshFromFrame(previewMode, Store().data(), w, h);
         ComposeLogo(Store().data(), w, h, clouds.logo, false);
         benchmark::DoNotOptimize(Store().data());
         benchmark::ClobberMemory();
@@ -89,6 +100,10 @@ void DirtyFrame(benchmark::State& state, int w, int h) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The preview box is a widget; no window is shown.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     const int sizes[][2] = {{1280, 720}, {1920, 1080}};
     for (const auto& s : sizes) {
         const int w = s[0];
