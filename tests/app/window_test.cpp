@@ -2,6 +2,7 @@
 
 #include "app/bus_link.h"
 #include "dialogs/about_dlg.h"
+#include "preview/vid_box.h"
 #include "tests/app/window_test_support.h"
 #include "ui_about_dlg.h"
 #include "ui_skyfill_dlg.h"
@@ -10,8 +11,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -291,6 +294,72 @@ TEST_F(WindowTest, SupportWindowStandsBesideTheMainWindowOnceAndHidesItself) {
     window->hide();
     window->show(); // later showings leave it alone
     EXPECT_TRUE(support->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// The colour the preview box paints at its top-left corner, as the user sees it.
+QRgb PaintedCorner(VidBox& box) {
+    QCoreApplication::processEvents();
+    return box.grab().toImage().pixel(1, 1);
+}
+
+bool Reddish(QRgb c) {
+    return qRed(c) > 200 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+bool Greenish(QRgb c) {
+    return qGreen(c) > 200 && qRed(c) < 80 && qBlue(c) < 80;
+}
+bool Blueish(QRgb c) {
+    return qBlue(c) > 200 && qRed(c) < 80 && qGreen(c) < 80;
+}
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 400 && !done(); ++i) {
+        QTest::qWait(5);
+    }
+    return done();
+}
+
+// The preview while sending: off, a settings change shows exactly one new frame; on,
+// it follows every rendered frame. Run under ThreadSanitizer with the other threaded
+// tests.
+TEST_F(WindowTest, PreviewFollowsTheSendingThreadAsItsModeSays) {
+    StartAndSettle();
+    window->show();
+    VidBox& preview = *ui().m_preview;
+    ui().m_cloudCheck->click();   // plain gradient: corner pixels are the corner colours
+    ui().m_previewCheck->click(); // off
+    ASSERT_EQ(window->m_previewMode, 0);
+    ui().m_startButton->click();
+    ASSERT_EQ(window->m_sending, 1);
+
+    window->OnColourPicked(0, 0x000000FF); // red, shown once
+    EXPECT_EQ(window->m_previewMode, 1);
+    window->OnTimer(CSkyfillDlg::kRotationTimer);
+    ASSERT_TRUE(WaitUntil([&] { return window->m_previewMode == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return window->m_frameDirty == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return Reddish(PaintedCorner(preview)); }));
+
+    // A colour that changes without going through a handler (as the rotation does) is
+    // rendered and sent, but with the preview off it is not shown.
+    window->m_currentColour[0] = ColourRecord::FromValue(0xFF00FF00);
+    window->OnTimer(CSkyfillDlg::kRotationTimer);
+    ASSERT_TRUE(WaitUntil([&] { return window->m_frameDirty == 0; }));
+    QTest::qWait(100);
+    EXPECT_TRUE(Reddish(PaintedCorner(preview)));
+
+    ui().m_previewCheck->click(); // on: every rendered frame
+    EXPECT_EQ(window->m_previewMode, 2);
+    window->OnTimer(CSkyfillDlg::kRotationTimer);
+    ASSERT_TRUE(WaitUntil([&] { return Greenish(PaintedCorner(preview)); }));
+    window->m_currentColour[0] = ColourRecord::FromValue(0xFF0000FF);
+    window->OnTimer(CSkyfillDlg::kRotationTimer);
+    ASSERT_TRUE(WaitUntil([&] { return Blueish(PaintedCorner(preview)); }));
+    EXPECT_EQ(window->m_previewMode, 2);
+    ui().m_stopButton->click();
 }
 
 } // namespace
