@@ -45,6 +45,12 @@ void CSkyfillDlg::ShowButtonStates(const SendButtonStates& states) {
 
 void CSkyfillDlg::RenderFrame(FramePass& pass) {
     ApplyPendingAlpha(pass.store, pass.width, pass.height);
+    // A once-only preview request is taken before the settings are read, so it is
+    // met by a frame drawn with the change that raised it, not by one already under
+    // way when the change came.
+    int32_t once = 1;
+    const bool showPreview =
+        m_previewMode.load() == 2 || m_previewMode.compare_exchange_strong(once, 0);
     RenderGradient(pass.store, pass.width, pass.height, m_gradientExchange.Snapshot());
     if (m_cloudsOn != 0) {
         const int32_t set = m_cloudSet != 0 ? 1 : 0;
@@ -53,7 +59,9 @@ void CSkyfillDlg::RenderFrame(FramePass& pass) {
         pass.clouds.Advance(m_cloudSpeed);
     }
     // Before the logo: the preview never shows it.
-    m_ui->m_preview->RefreshFromFrame(m_previewMode, pass.store, pass.width, pass.height);
+    if (showPreview) {
+        m_ui->m_preview->RefreshAlways(pass.store, pass.width, pass.height);
+    }
     if (m_logoOverlayOn != 0) {
         // The logo's alpha is merged once after each mask write.
         ComposeLogo(pass.store, pass.width, pass.height, m_logoImage,
