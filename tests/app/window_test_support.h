@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <atomic>
 #include <deque>
+#include <string>
+#include <unistd.h>
 
 // Answers message boxes from a script and remembers every one shown.
 class ScriptedPrompts : public UserPrompts {
@@ -55,7 +57,13 @@ struct CountingRuntime {
         };
         runtime.api.send_create = [](const NDIlib_send_create_t* create) {
             ++creates;
-            return standin::Api().send_create(create);
+            // The stand-in refuses a name a live sender of any process uses; a suite
+            // run beside another must not collide with it over "Kova Gradient 1".
+            NDIlib_send_create_t own = *create;
+            const std::string name = std::string(create->p_ndi_name ? create->p_ndi_name : "") +
+                                     " test " + std::to_string(::getpid());
+            own.p_ndi_name = name.c_str();
+            return standin::Api().send_create(&own);
         };
         runtime.api.send_send_video_v2 = [](NDIlib_send_instance_t sender,
                                             const NDIlib_video_frame_v2_t* frame) {
