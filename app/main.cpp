@@ -1,6 +1,16 @@
 #include "app/skyfill_app.h"
 
+#include <cstdlib>
+
 int main(int argc, char** argv) {
+    // Without a display the program still publishes its source, on the offscreen
+    // platform; messages then go to standard error.
+    const bool headless = std::getenv("DISPLAY") == nullptr &&
+                          std::getenv("WAYLAND_DISPLAY") == nullptr &&
+                          std::getenv("QT_QPA_PLATFORM") == nullptr;
+    if (headless) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     CSkyfillApp app(argc, argv);
-    return app.InitInstance();
+    return app.InitInstance(headless);
 }

@@ -1,6 +1,7 @@
 #include "app/skyfill_app.h"
 
 #include "app/skyfill_dlg.h"
+#include "app/stderr_prompts.h"
 
 #include <QSocketNotifier>
 #include <csignal>
@@ -37,8 +38,13 @@ CSkyfillApp::CSkyfillApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
 }
 
-int CSkyfillApp::InitInstance() {
+int CSkyfillApp::InitInstance(bool headless) {
     SkyfillEnvironment environment;
+    StderrPrompts stderrPrompts;
+    if (headless || QGuiApplication::platformName() == QStringLiteral("offscreen")) {
+        environment.prompts = &stderrPrompts;
+        environment.announceTitle = true;
+    }
     environment.runtime = LoadNdiRuntime();
     environment.processId = static_cast<uint32_t>(::getpid());
     CSkyfillDlg dialog(std::move(environment));
@@ -54,6 +60,8 @@ int CSkyfillApp::InitInstance() {
                          [&dialog] { dialog.ShutDownNow(); });
     }
     dialog.show();
-    dialog.exec();
+    if (!dialog.HasEnded()) {
+        dialog.exec();
+    }
     return 0;
 }

@@ -7,6 +7,7 @@ class CSkyfillApp : public QApplication {
     Q_OBJECT
 public:
     CSkyfillApp(int& argc, char** argv);
-    // Returns the process's exit status.
-    int InitInstance();
+    // Returns the process's exit status. `headless`: no display, so messages go to
+    // standard error and the window is never put on a screen.
+    int InitInstance(bool headless);
 };

@@ -189,7 +189,7 @@ void CSkyfillDlg::SetUpMenus() {
 void CSkyfillDlg::CreatePictureStatics() {
     // The window stands at the template's place, so its bottom edge is its height
     // including a title bar; the two statics keep fixed distances above it.
-    constexpr int kTitleBarAllowance = 30;
+    constexpr int kTitleBarAllowance = 36;
     m_initialWindowBottom = height() + kTitleBarAllowance;
     const int b = m_initialWindowBottom;
     m_bitmapFrame = new QLabel(this);

@@ -37,6 +37,8 @@ struct SkyfillEnvironment {
     std::function<void(const QUrl&)> openUrl;
     // -1 draws at random, as a real start does.
     int32_t startupDraw = -1;
+    // Writes the settled title to standard error, for a copy nobody can see.
+    bool announceTitle = false;
     // How long the support window stays; tests shorten it.
     SupportTimings supportTimings;
 };

@@ -8,6 +8,7 @@
 #include "ui_skyfill_dlg.h"
 
 #include <QTimerEvent>
+#include <cstdio>
 #include <cstdlib>
 
 void CSkyfillDlg::SetTimer(int timerId, int milliseconds) {
@@ -94,6 +95,11 @@ void CSkyfillDlg::SettleInstance() {
         setWindowTitle(
             QStringLiteral("Kova Skyfill for NDI® - No %1").arg(settlement.instanceNumber + 1));
         ReconfigureOutput();
+        // Said once the source exists, so whoever reads it can find the source.
+        if (m_environment.announceTitle) {
+            std::fprintf(stderr, "skyfill: %s\n", windowTitle().toUtf8().constData());
+            std::fflush(stderr);
+        }
         break;
     }
 }
