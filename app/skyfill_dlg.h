@@ -158,6 +158,7 @@ private:
     void PullRadioGroups();
     void RenderStillPicture(uint8_t* store, int32_t width, int32_t height);
     void ApplyMaskSettings();
+    void SetOutputAlphaType();
     void TakeMaskPath(const QString& path);
     void LoadPictures();
     void ShowBitmapInBox(const PixelPicture& picture, bool revealAlpha);

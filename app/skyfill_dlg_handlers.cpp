@@ -189,10 +189,7 @@ void CSkyfillDlg::ApplySlot(int32_t index) {
     m_ui->m_useMaskAlphaCheck->setChecked(slot.useMaskAlpha != 0);
     PullRadioGroups();
     ApplyMaskSettings();
-    if (m_output) {
-        m_output->SetOutputAlphaType(m_useMask != 0);
-    }
-    m_opaqueOutput = m_useMask != 0 ? 0 : 1;
+    SetOutputAlphaType();
     m_previewMode = m_presetBlock.m_presetPreviewMode;
     m_ui->m_previewCheck->setChecked(m_previewMode != 0);
 

@@ -20,6 +20,14 @@ void CSkyfillDlg::ReconfigureOutput() {
     m_alphaPending = false;
 }
 
+// BGRA with the mask, BGRX without; the output keeps m_opaqueOutput and the frame's
+// FourCC together.
+void CSkyfillDlg::SetOutputAlphaType() {
+    if (m_output) {
+        m_output->SetOutputAlphaType(m_useMask != 0);
+    }
+}
+
 void CSkyfillDlg::OnStart() {
     if (m_output) {
         // Refused while there is no sender (before the number is settled, or after a

@@ -99,10 +99,7 @@ void CSkyfillDlg::FitMaskToOutput() {
 void CSkyfillDlg::OnUseMask() {
     PullRadioGroups();
     ApplyMaskSettings();
-    m_opaqueOutput = m_useMask != 0 ? 0 : 1;
-    if (m_output) {
-        m_output->SetOutputAlphaType(m_useMask != 0);
-    }
+    SetOutputAlphaType();
 }
 
 void CSkyfillDlg::OnMaskSwitches() {

@@ -18,10 +18,6 @@ std::vector<uint32_t>& Store() {
     return store;
 }
 
-std::string SizeName(int w, int h) {
-    return std::to_string(w) + "x" + std::to_string(h);
-}
-
 void Fill(benchmark::State& state, int w, int h) {
     auto& store = Store();
     for (auto _ : state) {
@@ -77,12 +73,5 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
-    int count = static_cast<int>(args.size()) - 1;
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter({"fill", "memset"});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    return 0;
+    return RunWithRatios(argc, argv, {"fill", "memset"});
 }

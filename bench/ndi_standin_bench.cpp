@@ -3,6 +3,7 @@
 // plain memcpy of the same frame in the same run.
 
 #include "bench/ratio_reporter.h"
+#include "ndi/sender_setup.h"
 #include "ndi/standin_runtime.h"
 
 #include <cstring>
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::string SizeName(int w, int h) {
-    return std::to_string(w) + "x" + std::to_string(h);
-}
 
 std::vector<uint8_t> Frame(int w, int h) {
     std::vector<uint8_t> pixels(static_cast<std::size_t>(w) * h * 4);
@@ -48,13 +45,7 @@ void StandInSend(benchmark::State& state, int w, int h) {
     }
     std::vector<uint8_t> pixels = Frame(w, h);
     NDIlib_video_frame_v2_t frame{};
-    frame.xres = w;
-    frame.yres = h;
-    frame.FourCC = NDIlib_FourCC_video_type_BGRX;
-    frame.frame_rate_N = 30000;
-    frame.frame_rate_D = 1001;
-    frame.p_data = pixels.data();
-    frame.line_stride_in_bytes = 4 * w;
+    FillVideoFrame(frame, {w, h, 30000, 1001}, true, pixels.data());
     api.send_send_video_v2(sender, &frame); // first touch of the segment's pages
     for (auto _ : state) {
         api.send_send_video_v2(sender, &frame);
@@ -73,12 +64,5 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark(("standin_send/" + size).c_str(), StandInSend, w, h)
         ->Unit(benchmark::kMicrosecond);
-    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
-    int count = static_cast<int>(args.size()) - 1;
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter({"memcpy"});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    return 0;
+    return RunWithRatios(argc, argv, {"memcpy"});
 }

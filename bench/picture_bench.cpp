@@ -49,10 +49,6 @@ Clouds& CloudsAt(int w, int h) {
     return clouds;
 }
 
-std::string SizeName(int w, int h) {
-    return std::to_string(w) + "x" + std::to_string(h);
-}
-
 void Memcpy(benchmark::State& state, int w, int h) {
     for (auto _ : state) {
         std::memcpy(Store().data(), Source().data(), static_cast<std::size_t>(w) * h * 4);
@@ -120,12 +116,5 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("frame/" + size).c_str(), DirtyFrame, w, h)
             ->Unit(benchmark::kMicrosecond);
     }
-    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
-    int count = static_cast<int>(args.size()) - 1;
-    benchmark::Initialize(&count, args.data());
-    RatioReporter reporter({"memcpy"});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
-    benchmark::Shutdown();
-    return 0;
+    return RunWithRatios(argc, argv, {"memcpy"});
 }

@@ -54,6 +54,10 @@ private:
     std::vector<std::string> m_order;
 };
 
+inline std::string SizeName(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
 // argv with repetitions added unless the caller chose them.
 inline std::vector<char*> WithDefaultRepetitions(int argc, char** argv) {
     static char repetitions[] = "--benchmark_repetitions=7";
@@ -69,4 +73,16 @@ inline std::vector<char*> WithDefaultRepetitions(int argc, char** argv) {
     }
     args.push_back(nullptr);
     return args;
+}
+
+// Runs the registered benchmarks and prints their ratios to `baselines`.
+inline int RunWithRatios(int argc, char** argv, std::vector<std::string> baselines) {
+    std::vector<char*> args = WithDefaultRepetitions(argc, argv);
+    int count = static_cast<int>(args.size()) - 1;
+    benchmark::Initialize(&count, args.data());
+    RatioReporter reporter(std::move(baselines));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
 }

@@ -115,13 +115,7 @@ TEST_F(MonitorTest, ReadsNameFormatMetadataAndPixels) {
         pixels[i] = static_cast<uint8_t>((i * 37) ^ (i >> 8));
     }
     NDIlib_video_frame_v2_t frame{};
-    frame.xres = width;
-    frame.yres = height;
-    frame.FourCC = NDIlib_FourCC_video_type_BGRA;
-    frame.frame_rate_N = 30000;
-    frame.frame_rate_D = 1001;
-    frame.p_data = pixels.data();
-    frame.line_stride_in_bytes = 4 * width;
+    FillVideoFrame(frame, {width, height, 30000, 1001}, false, pixels.data());
     api.send_send_video_v2(sender, &frame);
 
     const Result list = Monitor({"list"});
@@ -187,13 +181,7 @@ TEST_F(MonitorTest, ListMeasuresTheRateOfAnotherProcess) {
         NDIlib_send_instance_t sender = Create(name, true);
         std::vector<uint8_t> pixels(std::size_t{4} * 320 * 180, 0x80);
         NDIlib_video_frame_v2_t frame{};
-        frame.xres = 320;
-        frame.yres = 180;
-        frame.FourCC = NDIlib_FourCC_video_type_BGRX;
-        frame.frame_rate_N = 30000;
-        frame.frame_rate_D = 1200;
-        frame.p_data = pixels.data();
-        frame.line_stride_in_bytes = 4 * 320;
+        FillVideoFrame(frame, {320, 180, 30000, 1200}, true, pixels.data());
         api.send_send_video_v2(sender, &frame);
         const char byte = sender != nullptr ? 1 : 0;
         (void)!write(ready[1], &byte, 1);

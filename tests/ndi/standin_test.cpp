@@ -1,4 +1,5 @@
 #include "ndi/frame_clock.h"
+#include "ndi/sender_setup.h"
 #include "ndi/standin_runtime.h"
 #include "ndi/standin_segment.h"
 
@@ -37,15 +38,10 @@ struct TestFrame {
         for (std::size_t i = 0; i < pixels.size(); ++i) {
             pixels[i] = static_cast<uint8_t>(i * 7 + i / 251);
         }
-        frame.xres = width;
-        frame.yres = height;
-        frame.FourCC = NDIlib_FourCC_video_type_BGRA;
-        frame.frame_rate_N = rateN;
-        frame.frame_rate_D = rateD;
-        frame.picture_aspect_ratio = 16.0f / 9.0f;
-        frame.frame_format_type = NDIlib_frame_format_type_progressive;
-        frame.p_data = pixels.data();
-        frame.line_stride_in_bytes = stride ? stride : 4 * width;
+        FillVideoFrame(frame, {width, height, rateN, rateD}, false, pixels.data());
+        if (stride != 0) {
+            frame.line_stride_in_bytes = stride;
+        }
     }
 };
 
