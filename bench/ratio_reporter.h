@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 // Console output as usual, then each benchmark's time as a multiple of the
@@ -33,7 +36,20 @@ public:
         }
     }
 
-    void PrintRatios() const {
+    void PrintRatios() {
+        // Interleaved runs arrive in random order; print by frame size, baselines first.
+        const auto sizeOf = [](const std::string& name) {
+            const std::string size = name.substr(name.rfind('/') + 1);
+            return std::pair{size.size(), size};
+        };
+        const auto isBaseline = [this](const std::string& name) {
+            return std::find(m_baselines.begin(), m_baselines.end(),
+                             name.substr(0, name.find('/'))) != m_baselines.end();
+        };
+        std::sort(m_order.begin(), m_order.end(), [&](const std::string& a, const std::string& b) {
+            return std::tuple{sizeOf(a), !isBaseline(a), a} <
+                   std::tuple{sizeOf(b), !isBaseline(b), b};
+        });
         std::printf("\nRatios against the baselines of this run:\n");
         for (const std::string& name : m_order) {
             const std::string size = name.substr(name.rfind('/') + 1);
@@ -58,10 +74,13 @@ inline std::string SizeName(int w, int h) {
     return std::to_string(w) + "x" + std::to_string(h);
 }
 
-// argv with repetitions added unless the caller chose them.
+// argv with repetitions added unless the caller chose them. The repetitions of all
+// benchmarks are interleaved at random, so a slow spell of a shared host falls on
+// baselines and measured code alike instead of on one of them.
 inline std::vector<char*> WithDefaultRepetitions(int argc, char** argv) {
-    static char repetitions[] = "--benchmark_repetitions=7";
+    static char repetitions[] = "--benchmark_repetitions=9";
     static char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+    static char interleaved[] = "--benchmark_enable_random_interleaving=true";
     std::vector<char*> args(argv, argv + argc);
     bool chosen = false;
     for (int i = 1; i < argc; ++i) {
@@ -70,6 +89,7 @@ inline std::vector<char*> WithDefaultRepetitions(int argc, char** argv) {
     if (!chosen) {
         args.push_back(repetitions);
         args.push_back(aggregatesOnly);
+        args.push_back(interleaved);
     }
     args.push_back(nullptr);
     return args;

@@ -23,3 +23,8 @@ void BlendRow(const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha);
 constexpr uint32_t DivideBy255(uint32_t x) {
     return (x * 0x8081u) >> 23;
 }
+
+// x / 255 truncated as one 16-bit multiply-high gives it, exact for every x in 0..65534.
+constexpr uint32_t DivideBy255ViaMulHi(uint32_t x) {
+    return ((x + 1) * 257u) >> 16;
+}

@@ -14,18 +14,22 @@ struct RowSetup {
     int64_t d;
 };
 
-// The same row as 64-bit fixed-point accumulators, channel k with f = 40 + 8k
-// fraction bits: F(x) = start + x * step approximates (N(x) + 0.5) / d * 2^f from
-// below by less than (x + 1) units. (N + 0.5) / d keeps at least 0.5 / d from every
-// integer, so while (x + 1) * d < 2^(f-1) the integer part F >> f is exactly N / d.
-// The integers land in bytes 5, 6 and 7 of the three accumulators, which is the
-// blue-green-red order of a pixel, so packing needs masks and one shift, no shuffles.
+// The same row as 64-bit fixed-point accumulators: F(x) = start + x * step approximates
+// (N(x) + 0.5) / d * 2^f for channel k with f = bits[k]. (N + 0.5) / d keeps at least
+// 0.5 / d from every integer, so while F stays closer than that to it, the integer part
+// F >> f is exactly N / d. The integers land in bytes 4, 5, 6 (narrow) or 5, 6, 7 (wide)
+// of their accumulators: side by side in the blue-green-red order of a pixel.
 struct FixedRow {
     uint64_t start[3];
     uint64_t step[3];
+    // Narrow: f = 32, 40, 48, both values rounded to nearest; each row is checked before
+    // it is used. Wide: f = 40, 48, 56, both rounded down, exact for every block the
+    // frame store can hold.
+    bool narrow;
 };
 
-constexpr int kFixedFractionBits[3] = {40, 48, 56};
+constexpr int kNarrowFractionBits[3] = {32, 40, 48};
+constexpr int kWideFractionBits[3] = {40, 48, 56};
 
 // Writes block columns 0..blockWidth-1 of one block row into `top` and, when not
 // null, `bottom`, plus their left-right mirrors when `mirrorX`. Alpha bytes are kept.

@@ -1,11 +1,12 @@
-// The fixed-point row writer, compiled once per instruction set by the file that
-// includes it after defining SKYFILL_VECTOR_BYTES (16, 32 or 64). Everything here has internal
+// The fixed-point row writer, compiled once per instruction set by the file that includes it
+// after defining SKYFILL_VECTOR_BYTES (16, 32 or 64). Everything here has internal
 // linkage so that no instantiation built for a wider instruction set can be picked by the linker
 // for a narrower caller.
 
 #include "render/gradient_rows.h"
 
 #include <cstring>
+#include <immintrin.h>
 #include <utility>
 
 namespace {
@@ -16,28 +17,80 @@ struct FixedRowKernel {
     // GCC ignores a vector_size that depends on a template parameter, hence the macro.
     typedef uint64_t U64 __attribute__((vector_size(SKYFILL_VECTOR_BYTES)));
     typedef uint32_t U32 __attribute__((vector_size(SKYFILL_VECTOR_BYTES)));
+    typedef uint8_t U8 __attribute__((vector_size(SKYFILL_VECTOR_BYTES)));
     static constexpr int Lanes = SKYFILL_VECTOR_BYTES / 8;
     static constexpr int kPixels = 2 * Lanes;
+    static constexpr int kBytes = SKYFILL_VECTOR_BYTES;
+
+    // Each pixel comes from the high half of one 64-bit lane of one of two accumulator
+    // sets; a dword gather that stays within 128-bit blocks (shufps) puts them in order.
+    // Set M holds pixels 0, 1 of every group of four, set N pixels 2, 3.
+    static constexpr int PixelOf(int lane, bool setN) {
+        return 4 * (lane / 2) + (setN ? 2 : 0) + lane % 2;
+    }
+
+    // shufps itself: GCC otherwise builds this from two dword shuffles and a blend.
+    static U32 Gathered(U64 m, U64 n) {
+        constexpr int kOddDwords = _MM_SHUFFLE(3, 1, 3, 1);
+#if SKYFILL_VECTOR_BYTES == 16
+        return __builtin_bit_cast(U32, _mm_shuffle_ps(__builtin_bit_cast(__m128, m),
+                                                      __builtin_bit_cast(__m128, n), kOddDwords));
+#elif SKYFILL_VECTOR_BYTES == 32
+        return __builtin_bit_cast(U32,
+                                  _mm256_shuffle_ps(__builtin_bit_cast(__m256, m),
+                                                    __builtin_bit_cast(__m256, n), kOddDwords));
+#else
+        return __builtin_bit_cast(U32,
+                                  _mm512_shuffle_ps(__builtin_bit_cast(__m512, m),
+                                                    __builtin_bit_cast(__m512, n), kOddDwords));
+#endif
+    }
+
+#if SKYFILL_VECTOR_BYTES == 16
+    // SSE2 has no byte blend, and GCC would take a constant byte shuffle through memory.
+    template <typename V> static V Blend(V base, V with, uint64_t mask) {
+        const U64 m = U64{} + mask;
+        return __builtin_bit_cast(V, (__builtin_bit_cast(U64, base) & ~m) |
+                                         (__builtin_bit_cast(U64, with) & m));
+    }
+#endif
+
+    // Byte `at` of every 64-bit lane from `with`, every other byte from `base`.
+    template <int at> static U64 TakeByte(U64 base, U64 with) {
+#if SKYFILL_VECTOR_BYTES == 16
+        return Blend(base, with, uint64_t{0xFF} << (8 * at));
+#else
+        const U8 b = __builtin_bit_cast(U8, base);
+        const U8 w = __builtin_bit_cast(U8, with);
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return __builtin_bit_cast(
+                U64, __builtin_shufflevector(b, w, (I % 8 == at ? I + kBytes : I)...));
+        }
+        (std::make_index_sequence<kBytes>{});
+#endif
+    }
 
     static U32 Reversed(U32 v) {
-        constexpr U32 order = []<std::size_t... I>(std::index_sequence<I...>) {
-            return U32{static_cast<uint32_t>(kPixels - 1 - static_cast<int>(I))...};
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return __builtin_shufflevector(v, v, (kPixels - 1 - I)...);
         }
         (std::make_index_sequence<kPixels>{});
-        return __builtin_shuffle(v, order);
     }
 
+    // The colour bytes of `colours`, the alpha bytes already at `dst`.
     static void Put(uint32_t* dst, U32 colours) {
-        U32 old;
+        U8 old;
         std::memcpy(&old, dst, sizeof old);
-        const U32 merged = colours | (old & 0xFF000000u);
+#if SKYFILL_VECTOR_BYTES == 16
+        const U8 merged = Blend(__builtin_bit_cast(U8, colours), old, 0xFF000000FF000000u);
+#else
+        const U8 c = __builtin_bit_cast(U8, colours);
+        const U8 merged = [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return __builtin_shufflevector(c, old, (I % 4 == 3 ? I + kBytes : I)...);
+        }
+        (std::make_index_sequence<kBytes>{});
+#endif
         std::memcpy(dst, &merged, sizeof merged);
-    }
-
-    // Bytes 5, 6, 7 of the lane: blue, green, red; every other byte zero.
-    static U64 Merge(U64 blue, U64 green, U64 red) {
-        return (blue & 0x0000FF0000000000u) | (green & 0x00FF000000000000u) |
-               (red & 0xFF00000000000000u);
     }
 
     static void PutScalar(uint32_t* dst, uint32_t colour) {
@@ -47,33 +100,49 @@ struct FixedRowKernel {
         std::memcpy(dst, &old, sizeof old);
     }
 
-    static U64 Lanes0(uint64_t start, uint64_t step, int first) {
-        U64 v;
-        for (int i = 0; i < Lanes; ++i) {
-            v[i] = start + static_cast<uint64_t>(first + 2 * i) * step;
+    // Whole-vector arithmetic: filling lanes one at a time showed in the cost of a row.
+    static U64 Lanes0(uint64_t start, uint64_t step, bool setN) {
+        constexpr U64 pixels = []<std::size_t... I>(std::index_sequence<I...>) {
+            return U64{static_cast<uint64_t>(PixelOf(static_cast<int>(I), false))...};
         }
-        return v;
+        (std::make_index_sequence<Lanes>{});
+        const uint64_t first = setN ? start + 2 * step : start;
+        return (U64{} + first) + pixels * (U64{} + step);
+    }
+
+    // Blue in byte 4 (narrow) or 5 (wide) of each lane, green and red in the next two.
+    template <bool kNarrow> static U64 Merged(U64 blue, U64 green, U64 red) {
+        constexpr int kBlue = kNarrow ? 4 : 5;
+        // Above its integer byte an accumulator is zero, so blue's lane top stays clear.
+        return TakeByte<kBlue + 2>(TakeByte<kBlue + 1>(blue, green), red);
+    }
+
+    template <bool kNarrow> static U32 Colours(U64 mB, U64 mG, U64 mR, U64 nB, U64 nG, U64 nR) {
+        const U32 colours = Gathered(Merged<kNarrow>(mB, mG, mR), Merged<kNarrow>(nB, nG, nR));
+        if constexpr (kNarrow) {
+            return colours;
+        } else {
+            return colours >> 8;
+        }
     }
 
     // The accumulators are separate locals, not arrays, so that they stay in
     // registers; the row's shape is a template argument so the loop has no branches.
-    template <bool kBottom, bool kMirror>
+    template <bool kNarrow, bool kBottom, bool kMirror>
     static void RowOf(const FixedRow& row, uint32_t* top, uint32_t* bottom, int32_t blockWidth,
                       int32_t frameWidth) {
-        U64 evenB = Lanes0(row.start[0], row.step[0], 0);
-        U64 evenG = Lanes0(row.start[1], row.step[1], 0);
-        U64 evenR = Lanes0(row.start[2], row.step[2], 0);
-        U64 oddB = Lanes0(row.start[0], row.step[0], 1);
-        U64 oddG = Lanes0(row.start[1], row.step[1], 1);
-        U64 oddR = Lanes0(row.start[2], row.step[2], 1);
+        U64 mB = Lanes0(row.start[0], row.step[0], false);
+        U64 mG = Lanes0(row.start[1], row.step[1], false);
+        U64 mR = Lanes0(row.start[2], row.step[2], false);
+        U64 nB = Lanes0(row.start[0], row.step[0], true);
+        U64 nG = Lanes0(row.start[1], row.step[1], true);
+        U64 nR = Lanes0(row.start[2], row.step[2], true);
         const U64 stepB = U64{} + static_cast<uint64_t>(kPixels) * row.step[0];
         const U64 stepG = U64{} + static_cast<uint64_t>(kPixels) * row.step[1];
         const U64 stepR = U64{} + static_cast<uint64_t>(kPixels) * row.step[2];
         int32_t x = 0;
         for (; x + kPixels <= blockWidth; x += kPixels) {
-            // Even pixels go to the low half of each lane, odd ones to the high half.
-            const U32 colours = __builtin_bit_cast(U32, (Merge(evenB, evenG, evenR) >> 40) |
-                                                            (Merge(oddB, oddG, oddR) >> 8));
+            const U32 colours = Colours<kNarrow>(mB, mG, mR, nB, nG, nR);
             Put(top + x, colours);
             if constexpr (kBottom) {
                 Put(bottom + x, colours);
@@ -85,19 +154,20 @@ struct FixedRowKernel {
                     Put(bottom + frameWidth - x - kPixels, mirrored);
                 }
             }
-            evenB += stepB;
-            evenG += stepG;
-            evenR += stepR;
-            oddB += stepB;
-            oddG += stepG;
-            oddR += stepR;
+            mB += stepB;
+            mG += stepG;
+            mR += stepR;
+            nB += stepB;
+            nG += stepG;
+            nR += stepR;
         }
+        const int* bits =
+            kNarrow ? gradient_detail::kNarrowFractionBits : gradient_detail::kWideFractionBits;
         for (; x < blockWidth; ++x) {
             uint32_t colour = 0;
             for (int k = 0; k < 3; ++k) {
                 const uint64_t f = row.start[k] + static_cast<uint64_t>(x) * row.step[k];
-                const int bits = gradient_detail::kFixedFractionBits[k];
-                colour |= static_cast<uint32_t>((f >> bits) & 0xFF) << (8 * k);
+                colour |= static_cast<uint32_t>((f >> bits[k]) & 0xFF) << (8 * k);
             }
             PutScalar(top + x, colour);
             if constexpr (kBottom) {
@@ -112,15 +182,22 @@ struct FixedRowKernel {
         }
     }
 
+    template <bool kNarrow>
+    static void ShapedRow(const FixedRow& row, uint32_t* top, uint32_t* bottom, int32_t blockWidth,
+                          int32_t frameWidth, bool mirrorX) {
+        if (bottom != nullptr) {
+            mirrorX ? RowOf<kNarrow, true, true>(row, top, bottom, blockWidth, frameWidth)
+                    : RowOf<kNarrow, true, false>(row, top, bottom, blockWidth, frameWidth);
+        } else {
+            mirrorX ? RowOf<kNarrow, false, true>(row, top, bottom, blockWidth, frameWidth)
+                    : RowOf<kNarrow, false, false>(row, top, bottom, blockWidth, frameWidth);
+        }
+    }
+
     static void Row(const FixedRow& row, uint32_t* top, uint32_t* bottom, int32_t blockWidth,
                     int32_t frameWidth, bool mirrorX) {
-        if (bottom != nullptr) {
-            mirrorX ? RowOf<true, true>(row, top, bottom, blockWidth, frameWidth)
-                    : RowOf<true, false>(row, top, bottom, blockWidth, frameWidth);
-        } else {
-            mirrorX ? RowOf<false, true>(row, top, bottom, blockWidth, frameWidth)
-                    : RowOf<false, false>(row, top, bottom, blockWidth, frameWidth);
-        }
+        row.narrow ? ShapedRow<true>(row, top, bottom, blockWidth, frameWidth, mirrorX)
+                   : ShapedRow<false>(row, top, bottom, blockWidth, frameWidth, mirrorX);
     }
 };
 

@@ -73,6 +73,7 @@ protected:
     }
 
     // Frames sent so far by each live stand-in source, by name.
+    // The copies' sources only: other suites running beside this one publish their own.
     static QMap<QString, long> Sources() {
         QProcess monitor;
         monitor.start(QStringLiteral(SKYFILL_MONITOR), {QStringLiteral("list")});
@@ -80,8 +81,9 @@ protected:
         QMap<QString, long> sources;
         for (const QByteArray& line : monitor.readAllStandardOutput().split('\n')) {
             const QList<QByteArray> fields = line.split('\t');
-            if (fields.size() >= 5) {
-                sources[QString::fromUtf8(fields[0])] = fields[4].toLong();
+            const QString name = QString::fromUtf8(fields[0]);
+            if (fields.size() >= 5 && name.startsWith(QStringLiteral("Kova Gradient "))) {
+                sources[name] = fields[4].toLong();
             }
         }
         return sources;

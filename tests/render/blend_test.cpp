@@ -12,6 +12,9 @@ TEST(Blend, DivisionBy255IsTruncatedDivisionForEverySixteenBitValue) {
     for (uint32_t x = 0; x <= 65535; ++x) {
         ASSERT_EQ(DivideBy255(x), x / 255) << x;
     }
+    for (uint32_t x = 0; x <= 65534; ++x) {
+        ASSERT_EQ(DivideBy255ViaMulHi(x), x / 255) << x;
+    }
 }
 
 // Every (picture alpha, picture colour, frame colour) triple, and every pair of picture
