@@ -46,8 +46,10 @@ struct FixedRowKernel {
 #endif
     }
 
-#if SKYFILL_VECTOR_BYTES == 16
-    // SSE2 has no byte blend, and GCC would take a constant byte shuffle through memory.
+#if SKYFILL_VECTOR_BYTES != 32
+    // SSE2 has no byte blend and AVX-512F without BW no byte shuffle, and GCC would take a
+    // constant byte shuffle through memory; a bit select is three instructions on SSE2 and
+    // one (vpternlog) on AVX-512F.
     template <typename V> static V Blend(V base, V with, uint64_t mask) {
         const U64 m = U64{} + mask;
         return __builtin_bit_cast(V, (__builtin_bit_cast(U64, base) & ~m) |
@@ -57,7 +59,7 @@ struct FixedRowKernel {
 
     // Byte `at` of every 64-bit lane from `with`, every other byte from `base`.
     template <int at> static U64 TakeByte(U64 base, U64 with) {
-#if SKYFILL_VECTOR_BYTES == 16
+#if SKYFILL_VECTOR_BYTES != 32
         return Blend(base, with, uint64_t{0xFF} << (8 * at));
 #else
         const U8 b = __builtin_bit_cast(U8, base);
@@ -81,7 +83,7 @@ struct FixedRowKernel {
     static void Put(uint32_t* dst, U32 colours) {
         U8 old;
         std::memcpy(&old, dst, sizeof old);
-#if SKYFILL_VECTOR_BYTES == 16
+#if SKYFILL_VECTOR_BYTES != 32
         const U8 merged = Blend(__builtin_bit_cast(U8, colours), old, 0xFF000000FF000000u);
 #else
         const U8 c = __builtin_bit_cast(U8, colours);
