@@ -2,9 +2,15 @@
 
 // Internals shared by the gradient paths; not part of the renderer's interface.
 
+#include "render/gradient.h"
+
 #include <cstdint>
 
 namespace gradient_detail {
+
+inline uint8_t Channel(const ColourRecord& c, int k) {
+    return k == 0 ? c.blue : (k == 1 ? c.green : c.red);
+}
 
 // Along one block row each channel's numerator is linear in x:
 // N(x) = a + x * b, and the channel value is N(x) / d truncated.
@@ -30,6 +36,20 @@ struct FixedRow {
 
 constexpr int kNarrowFractionBits[3] = {32, 40, 48};
 constexpr int kWideFractionBits[3] = {40, 48, 56};
+
+// Block row y of a w x h block.
+RowSetup SetupRow(const GradientParams& p, int64_t w, int64_t h, int64_t y);
+
+FixedRow WideFixed(const RowSetup& row);
+
+// Start and step near their exact values, found in floating point.
+FixedRow NarrowFixed(const RowSetup& row);
+
+// Whether `fixed` (from NarrowFixed) gives the exact value at every x of the row.
+bool NarrowRowExact(const RowSetup& row, int32_t blockWidth, const FixedRow& fixed);
+
+// Whether NarrowRowExact holds for every row of every w x h block, whatever the colours.
+bool NarrowExactForBlock(int64_t w, int64_t h);
 
 // Writes block columns 0..blockWidth-1 of one block row into `top` and, when not
 // null, `bottom`, plus their left-right mirrors when `mirrorX`. Alpha bytes are kept.
