@@ -15,8 +15,6 @@ using gradient_detail::FixedRowWriter;
 using gradient_detail::RowSetup;
 using gradient_detail::SetupRow;
 
-__extension__ using Int128 = __int128;
-
 struct Layout {
     int32_t blockWidth;
     int32_t blockHeight;
@@ -94,20 +92,14 @@ void PortableRow(const RowSetup& row, uint32_t* top, uint32_t* bottom, int32_t b
     }
 }
 
-// The wide fixed-point rows are exact while (x + 1) * d < 2^39 for every x in a row;
-// that holds with a wide margin for every block the frame store can hold.
-bool FixedPointExact(const Layout& l) {
-    const Int128 w = l.blockWidth;
-    return (w + 1) * w * l.blockHeight < (Int128{1} << 39);
-}
-
 void RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width, int32_t height,
                 const GradientParams& params) {
     Layout l{};
     if (!LayoutFor(params.fillPattern, width, height, l)) {
         return;
     }
-    if (fixedWriter != nullptr && !FixedPointExact(l)) {
+    if (fixedWriter != nullptr &&
+        !gradient_detail::WideExactForBlock(l.blockWidth, l.blockHeight)) {
         fixedWriter = nullptr;
     }
     // The exact check of each row costs about a twelfth of a 1080p frame (measured); the

@@ -48,6 +48,9 @@ FixedRow NarrowFixed(const RowSetup& row);
 // Whether `fixed` (from NarrowFixed) gives the exact value at every x of the row.
 bool NarrowRowExact(const RowSetup& row, int32_t blockWidth, const FixedRow& fixed);
 
+// Whether the wide format is exact for every row of a w x h block.
+bool WideExactForBlock(int64_t w, int64_t h);
+
 // Whether NarrowRowExact holds for every row of every w x h block, whatever the colours.
 bool NarrowExactForBlock(int64_t w, int64_t h);
 
