@@ -1,9 +1,11 @@
 // The vector operations the row blenders use, for the width the including file chose by
 // defining SKYFILL_BLEND_BYTES (16, 32 or 64). Internal linkage, like the blenders.
+// A file that brings its own set defines SKYFILL_BLEND_VEC_PROVIDED first.
 
 #include <cstdint>
 #include <immintrin.h>
 
+#ifndef SKYFILL_BLEND_VEC_PROVIDED
 namespace {
 
 #if SKYFILL_BLEND_BYTES == 16
@@ -160,3 +162,4 @@ inline Vec MaddUbs(Vec unsignedBytes, Vec signedBytes) {
 #endif
 
 } // namespace
+#endif

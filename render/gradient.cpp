@@ -92,8 +92,10 @@ void PortableRow(const RowSetup& row, uint32_t* top, uint32_t* bottom, int32_t b
     }
 }
 
-void RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width, int32_t height,
-                const GradientParams& params) {
+} // namespace
+
+void gradient_detail::RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width,
+                                 int32_t height, const GradientParams& params) {
     Layout l{};
     if (!LayoutFor(params.fillPattern, width, height, l)) {
         return;
@@ -137,6 +139,8 @@ void RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width, int32
         }
     }
 }
+
+namespace {
 
 // The formula as written, one division per channel and pixel; the oracle for the
 // faster paths. Each frame pixel finds its block pixel through the mirrors.
@@ -238,7 +242,7 @@ void RenderGradientWith(GradientPath path, uint8_t* store, int32_t width, int32_
     if (path == GradientPath::Reference) {
         RenderReference(store, width, height, params);
     } else {
-        RenderRows(WriterFor(path), store, width, height, params);
+        gradient_detail::RenderRows(WriterFor(path), store, width, height, params);
     }
 }
 

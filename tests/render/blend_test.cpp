@@ -20,24 +20,10 @@ TEST(Blend, DivisionBy255IsTruncatedDivisionForEverySixteenBitValue) {
 // Every (picture alpha, picture colour, frame colour) triple, and every pair of picture
 // alpha and frame alpha for the merge, on every path.
 TEST(Blend, EveryPathMatchesTheFormulaForEveryByteCombination) {
-    std::vector<uint8_t> src(65536 * 4);
-    std::vector<uint8_t> frame(65536 * 4);
     std::vector<uint8_t> expected;
     std::vector<uint8_t> actual;
-    for (int a = 0; a < 256; ++a) {
-        for (int i = 0; i < 65536; ++i) {
-            const uint8_t s = static_cast<uint8_t>(i);
-            const uint8_t d = static_cast<uint8_t>(i >> 8);
-            src[4 * i + 0] = s;
-            src[4 * i + 1] = static_cast<uint8_t>(255 - s);
-            src[4 * i + 2] = static_cast<uint8_t>(s ^ 0x5A);
-            src[4 * i + 3] = static_cast<uint8_t>(a);
-            frame[4 * i + 0] = d;
-            frame[4 * i + 1] = static_cast<uint8_t>(d ^ 0xA5);
-            frame[4 * i + 2] = static_cast<uint8_t>(255 - d);
-            frame[4 * i + 3] = static_cast<uint8_t>(i); // every frame alpha for this a
-        }
-        for (bool merge : {false, true}) {
+    ForEveryByteCombination(
+        [&](const std::vector<uint8_t>& src, const std::vector<uint8_t>& frame, int a, bool merge) {
             expected = frame;
             BlendRowWith(BlendPath::Reference, src.data(), expected.data(), 65536, merge);
             for (BlendPath path : SupportedBlendPaths()) {
@@ -46,8 +32,7 @@ TEST(Blend, EveryPathMatchesTheFormulaForEveryByteCombination) {
                 ASSERT_TRUE(actual == expected)
                     << BlendPathName(path) << " alpha " << a << " merge " << merge;
             }
-        }
-    }
+        });
 }
 
 TEST(Blend, EveryPathHandlesRowTailsAndLeavesBytesPastTheRowAlone) {

@@ -12,20 +12,6 @@ struct Size {
     int32_t height;
 };
 
-std::vector<GradientParams> ColourSets(int32_t pattern) {
-    std::vector<GradientParams> sets = {
-        MakeParams(0xFF00B5BD, 0xFFC600BF, 0xFFBEB900, 0xFFCC0000, pattern), // default look
-        MakeParams(0x00000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, pattern),
-        MakeParams(0xFFFFFFFF, 0x00000000, 0x00FF00FF, 0x0000FF00, pattern),
-        MakeParams(0x12345678, 0x12345678, 0x12345678, 0x12345678, pattern),
-    };
-    std::mt19937 random(1234u + static_cast<uint32_t>(pattern));
-    for (int i = 0; i < 2; ++i) {
-        sets.push_back(MakeParams(random(), random(), random(), random(), pattern));
-    }
-    return sets;
-}
-
 void ExpectAllPathsMatchReference(int32_t width, int32_t height, const GradientParams& params) {
     const auto noise = NoisyStore(width, height, static_cast<uint32_t>(width * 31 + height));
     auto expected = noise;
