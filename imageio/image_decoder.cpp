@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <algorithm>
 #include <new>
@@ -94,6 +95,14 @@ bool GifComplete(const QByteArray& d) {
     return false;
 }
 
+// Whether `rows` rows of `width` pixels of `bits` each, padded to four bytes, fit in the
+// file after `dataOffset`; by division, since a hostile header overflows the product.
+bool RowsFit(const QByteArray& d, int64_t dataOffset, int64_t width, int64_t bits, int64_t rows) {
+    const int64_t stride = ((width * bits + 31) / 32) * 4;
+    return width > 0 && stride > 0 && dataOffset <= d.size() &&
+           rows <= (d.size() - dataOffset) / stride;
+}
+
 // Uncompressed rows must all be in the file; a run-length picture must reach its
 // end-of-bitmap code.
 bool BmpComplete(const QByteArray& d) {
@@ -102,8 +111,9 @@ bool BmpComplete(const QByteArray& d) {
     }
     const int64_t dataOffset = ReadLittle(d, 10, 4);
     const int64_t headerSize = ReadLittle(d, 14, 4);
-    if (headerSize == 12) {
-        return dataOffset < d.size(); // the old OS/2 header: left to Qt
+    if (headerSize == 12) { // the old OS/2 header: 16-bit sizes, never compressed
+        return RowsFit(d, dataOffset, ReadLittle(d, 18, 2), ReadLittle(d, 24, 2),
+                       ReadLittle(d, 20, 2));
     }
     if (headerSize < 40 || d.size() < 14 + 40 || dataOffset >= d.size()) {
         return false;
@@ -124,8 +134,7 @@ bool BmpComplete(const QByteArray& d) {
     if (compression != 0 && compression != 3 && compression != 6) {
         return true; // embedded JPEG/PNG and the like: the embedded reader judges
     }
-    const int64_t stride = ((width * bits + 31) / 32) * 4;
-    return width > 0 && dataOffset + stride * height <= d.size();
+    return RowsFit(d, dataOffset, width, bits, height);
 }
 
 bool Complete(const QByteArray& format, const QByteArray& d) {
@@ -208,6 +217,11 @@ bool DecodeImageData(const QByteArray& data, PixelPicture& out) {
 }
 
 bool DecodeImageFile(const QString& path, PixelPicture& out) {
+    // Opening a pipe or a device can wait for ever (a preset may name any path); only
+    // regular files are read.
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > kMaxFileBytes) {
         return false;

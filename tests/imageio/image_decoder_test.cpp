@@ -7,7 +7,12 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,9 +42,9 @@ uint32_t Expected(const QImage& image, int x, int y) {
 }
 
 std::vector<uint8_t> GifIndices(int w, int h) {
-    std::vector<uint8_t> indices;
-    for (int i = 0; i < w * h; ++i) {
-        indices.push_back(static_cast<uint8_t>(i % 7));
+    std::vector<uint8_t> indices(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        indices[i] = static_cast<uint8_t>(i % 7);
     }
     return indices;
 }
@@ -120,6 +125,27 @@ TEST(DecodeImage, RefusesFilesCutShort) {
     }
 }
 
+TEST(DecodeImage, OldStyleBmpDecodesWholeAndIsRefusedCutShort) {
+    const auto colour = [](int x, int y) {
+        return static_cast<uint32_t>(x * 0x0A0B0C + y * 0x30201);
+    };
+    const QByteArray whole = Os2Bmp(13, 7, colour);
+    PixelPicture p;
+    ASSERT_TRUE(DecodeImageData(whole, p));
+    ASSERT_EQ(p.width, 13);
+    ASSERT_EQ(p.height, 7);
+    EXPECT_EQ(p.bitsPerPixel, 24);
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            ASSERT_EQ(At(p, x, y), 0xFF000000u | (colour(x, y) & 0xFFFFFFu)) << x << ", " << y;
+        }
+    }
+    for (qsizetype length : {whole.size() - 1, whole.size() / 2, qsizetype{30}}) {
+        PixelPicture cut;
+        EXPECT_FALSE(DecodeImageData(whole.left(length), cut)) << length;
+    }
+}
+
 TEST(DecodeImage, RefusesGarbageAndOtherFormats) {
     PixelPicture p;
     QByteArray noise(5000, '\0');
@@ -156,13 +182,20 @@ TEST(DecodeImage, RefusesHeadersThatClaimHugePictures) {
     std::memcpy(bmp.data() + 18, &huge, 4);
     std::memcpy(bmp.data() + 22, &huge, 4);
     EXPECT_FALSE(DecodeImageData(bmp, p));
+    // Sizes whose row bytes times rows overflow 64 bits.
+    const int32_t widest = 0x7FFFFFFF;
+    const uint16_t deepest = 0xFFFF;
+    std::memcpy(bmp.data() + 18, &widest, 4);
+    std::memcpy(bmp.data() + 22, &widest, 4);
+    std::memcpy(bmp.data() + 28, &deepest, 2);
+    EXPECT_FALSE(DecodeImageData(bmp, p));
     EXPECT_EQ(p.width, 0);
 }
 
 class MaskFile : public ::testing::Test {
 protected:
     QString Write(const QString& name, const QByteArray& data) {
-        const QString path = m_dir.filePath(name);
+        QString path = m_dir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(data);
@@ -185,6 +218,27 @@ TEST_F(MaskFile, AFailedLoadKeepsThePreviousMask) {
     EXPECT_TRUE(std::vector<uint8_t>(mask.m_pixels.get(), mask.m_pixels.get() + mask.m_byteSize) ==
                 store);
     EXPECT_TRUE(mask.m_fileImage.pixels == kept);
+}
+
+// A preset can name any path; a pipe nobody writes to must not hold the program up.
+TEST_F(MaskFile, APathThatIsNoRegularFileIsRefusedWithoutWaiting) {
+    const QString fifo = m_dir.filePath("pipe.png");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto decoding = std::async(std::launch::async, [&] {
+        PixelPicture p;
+        return imageio::DecodeImageFile(fifo, p);
+    });
+    const bool returned = decoding.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    if (!returned) {
+        // Free the blocked reader so that the test can end.
+        const int writer = open(QFile::encodeName(fifo).constData(), O_WRONLY);
+        close(writer);
+    }
+    ASSERT_TRUE(returned) << "the decode waited on the pipe";
+    EXPECT_FALSE(decoding.get());
+
+    PixelPicture p;
+    EXPECT_FALSE(imageio::DecodeImageFile(m_dir.path(), p)); // a folder
 }
 
 TEST_F(MaskFile, AJpegMaskWithItsOwnAlphaIsOpaque) {

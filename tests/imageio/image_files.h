@@ -38,6 +38,36 @@ inline void PutLittle16(QByteArray& d, uint16_t v) {
     d.append(static_cast<char>(v >> 8));
 }
 
+inline void PutLittle32(QByteArray& d, uint32_t v) {
+    PutLittle16(d, static_cast<uint16_t>(v));
+    PutLittle16(d, static_cast<uint16_t>(v >> 16));
+}
+
+// A 24-bit BMP with the old 12-byte (OS/2) header; pixel (x, y) is colour(x, y) as
+// 0xRRGGBB, rows stored bottom up and padded to four bytes.
+template <typename Colour> QByteArray Os2Bmp(int width, int height, Colour colour) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    QByteArray d("BM", 2);
+    PutLittle32(d, static_cast<uint32_t>(14 + 12 + stride * height));
+    PutLittle32(d, 0);
+    PutLittle32(d, 14 + 12); // where the pixels start
+    PutLittle32(d, 12);
+    PutLittle16(d, static_cast<uint16_t>(width));
+    PutLittle16(d, static_cast<uint16_t>(height));
+    PutLittle16(d, 1);  // planes
+    PutLittle16(d, 24); // bits per pixel
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = colour(x, y);
+            d.append(static_cast<char>(c));
+            d.append(static_cast<char>(c >> 8));
+            d.append(static_cast<char>(c >> 16));
+        }
+        d.append(QByteArray(stride - width * 3, '\0'));
+    }
+    return d;
+}
+
 // A PNG whose header claims width x height, with one tiny (and far too short) IDAT.
 inline QByteArray PngClaiming(uint32_t width, uint32_t height) {
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
