@@ -160,6 +160,7 @@ private:
     void ApplyMaskSettings();
     void SetOutputAlphaType();
     void TakeMaskPath(const QString& path);
+    void LoadMask(const QString& path, std::string title);
     void LoadPictures();
     void ShowBitmapInBox(const PixelPicture& picture, bool revealAlpha);
     void FitMaskToOutput();

@@ -54,46 +54,52 @@ void CSkyfillDlg::OnLoadAlphaMask(const QString& chosenPath) {
     if (chosenPath.isEmpty()) {
         return; // cancelled
     }
-    {
-        const std::lock_guard<std::mutex> lock(m_maskLock);
-        m_maskImage.m_filePath = chosenPath.toStdString();
-        m_maskImage.m_fileTitle = QFileInfo(chosenPath).fileName().toStdString();
-        if (!imageio::LoadImageFile(m_maskImage, chosenPath)) {
-            return; // not reported; the previous picture stays in use
-        }
-    }
-    FitMaskToOutput();
+    LoadMask(chosenPath, QFileInfo(chosenPath).fileName().toStdString());
 }
 
 void CSkyfillDlg::TakeMaskPath(const QString& path) {
+    LoadMask(path, QString::fromStdU16String(MaskFileTitle(path.toStdU16String())).toStdString());
+}
+
+// The sending thread takes the mask lock on every render, and decoding or stretching a
+// large picture takes long: both run on copies, and only the hand-over is locked. The
+// kept file image is written on this thread only, so it is read here without the lock.
+void CSkyfillDlg::LoadMask(const QString& path, std::string title) {
+    ImageBuffer loaded;
+    const bool ok = imageio::LoadImageFile(loaded, path);
     {
         const std::lock_guard<std::mutex> lock(m_maskLock);
+        // Stored even when the load fails, so that a later preset save records them.
         m_maskImage.m_filePath = path.toStdString();
-        m_maskImage.m_fileTitle =
-            QString::fromStdU16String(MaskFileTitle(path.toStdU16String())).toStdString();
-        if (!imageio::LoadImageFile(m_maskImage, path)) {
-            return;
+        m_maskImage.m_fileTitle = std::move(title);
+        if (ok) {
+            loaded.m_filePath = m_maskImage.m_filePath;
+            loaded.m_fileTitle = m_maskImage.m_fileTitle;
+            m_maskImage = std::move(loaded);
         }
     }
-    FitMaskToOutput();
+    if (ok) {
+        FitMaskToOutput();
+    }
 }
 
 void CSkyfillDlg::FitMaskToOutput() {
-    bool scaled = false;
+    const PixelPicture& source = m_maskImage.m_fileImage;
+    if (source.Holds()) {
+        ShowBitmapInBox(source, m_revealAlpha != 0);
+    }
+    const QString path = QString::fromStdString(m_maskImage.m_filePath);
+    m_ui->m_maskNameLabel->setText(
+        path.size() > 60 ? QString::fromStdString(m_maskImage.m_fileTitle) : path);
+    ImageBuffer scaled;
+    if (!source.Holds() || !scaled.ScaleToSize(m_width, m_height, source)) {
+        return;
+    }
     {
         const std::lock_guard<std::mutex> lock(m_maskLock);
-        if (m_maskImage.m_fileImage.Holds()) {
-            ShowBitmapInBox(m_maskImage.m_fileImage, m_revealAlpha != 0);
-        }
-        const QString path = QString::fromStdString(m_maskImage.m_filePath);
-        m_ui->m_maskNameLabel->setText(
-            path.size() > 60 ? QString::fromStdString(m_maskImage.m_fileTitle) : path);
-        scaled = m_maskImage.m_fileImage.Holds() &&
-                 m_maskImage.ScaleToSize(m_width, m_height, m_maskImage.m_fileImage);
+        m_maskImage.TakeStore(scaled);
     }
-    if (scaled) {
-        ApplyMaskSettings();
-    }
+    ApplyMaskSettings();
 }
 
 void CSkyfillDlg::OnUseMask() {
@@ -109,8 +115,7 @@ void CSkyfillDlg::OnMaskSwitches() {
 
 void CSkyfillDlg::OnRevealAlpha() {
     PullRadioGroups();
-    const std::lock_guard<std::mutex> lock(m_maskLock);
-    if (m_maskImage.m_fileImage.Holds()) {
+    if (m_maskImage.m_fileImage.Holds()) { // written on this thread only
         ShowBitmapInBox(m_maskImage.m_fileImage, m_revealAlpha != 0);
     }
 }

@@ -44,6 +44,18 @@ void ImageBuffer::Empty() {
     m_bitsPerPixel = 0;
 }
 
+void ImageBuffer::TakeStore(ImageBuffer& other) {
+    if (&other == this) {
+        return;
+    }
+    m_pixels = std::move(other.m_pixels);
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_byteSize = other.m_byteSize;
+    m_bitsPerPixel = other.m_bitsPerPixel;
+    other.Empty();
+}
+
 bool ImageBuffer::Drawable() const {
     return m_loaded == 1 && HoldsPixels();
 }

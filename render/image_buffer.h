@@ -42,6 +42,10 @@ public:
     // source, no memory) false, and the buffer is unchanged.
     bool ScaleToSize(int32_t w, int32_t h, const PixelPicture& source);
 
+    // The store of `other` (rescaled there, say, while this buffer was in use) becomes
+    // this buffer's; `other` is left without one. Kept sources and names stay as they are.
+    void TakeStore(ImageBuffer& other);
+
     // This buffer becomes `source` upside down. Refused (false, this buffer unchanged)
     // when the source never held a picture or does not hold a consistent 32-bit one.
     bool CopyFlipped(const ImageBuffer& source);

@@ -145,4 +145,31 @@ TEST_F(MaskWindowTest, MaskChangesWhileSendingLandBetweenRenders) {
     EXPECT_EQ(AlphaAt(1200, 700), 76);
 }
 
+// Masks loaded while the thread renders: decoded and stretched aside, handed over
+// under the lock (ThreadSanitizer watches the hand-over), and the last one is in use.
+TEST_F(MaskWindowTest, MasksLoadedWhileSendingAreHandedOverWhole) {
+    Ui::CSkyfillDlg& ui = window->Controls();
+    QImage grey(300, 200, QImage::Format_RGB32);
+    grey.fill(qRgb(128, 128, 128));
+    const QString greyPath = dir.filePath(QStringLiteral("grey.png"));
+    ASSERT_TRUE(grey.save(greyPath, "PNG"));
+    const QString halves = MakeMask(QStringLiteral("halves.png"));
+    ui.m_useMaskCheck->click();
+    ui.m_startButton->click();
+    ASSERT_EQ(window->m_sending, 1);
+    for (int i = 0; i < 10; ++i) {
+        window->OnLoadAlphaMask(i % 2 == 0 ? halves : greyPath);
+        window->OnTimer(CSkyfillDlg::kRotationTimer);
+        QCoreApplication::processEvents();
+    }
+    for (int i = 0; i < 200 && window->m_frameDirty != 0; ++i) {
+        QThread::msleep(5);
+    }
+    ui.m_stopButton->click();
+    EXPECT_EQ(ui.m_maskNameLabel->text(), greyPath);
+    EXPECT_EQ(window->m_maskImage.m_width, 1280);
+    EXPECT_EQ(AlphaAt(10, 10), 128);
+    EXPECT_EQ(AlphaAt(1200, 700), 128);
+}
+
 } // namespace

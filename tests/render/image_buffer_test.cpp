@@ -131,6 +131,28 @@ TEST(ScaleToSize, RefusesBadRequestsAndKeepsThePicture) {
     EXPECT_TRUE(StoreOf(b) == before);
 }
 
+// A rescale done on a spare buffer and handed over: the same store as rescaling in
+// place, with the receiving buffer's kept source and names untouched.
+TEST(TakeStore, HandsOverARescaleDoneElsewhere) {
+    ImageBuffer mask = BufferOf(NoisePicture(30, 20, 11));
+    mask.m_filePath = "/masks/a.png";
+    ImageBuffer inPlace = BufferOf(NoisePicture(30, 20, 11));
+    ASSERT_TRUE(inPlace.ScaleToSize(64, 36, inPlace.m_fileImage));
+    ImageBuffer spare;
+    ASSERT_TRUE(spare.ScaleToSize(64, 36, mask.m_fileImage));
+    mask.TakeStore(spare);
+    EXPECT_EQ(mask.m_width, 64);
+    EXPECT_EQ(mask.m_height, 36);
+    EXPECT_EQ(mask.m_byteSize, 64 * 36 * 4);
+    EXPECT_TRUE(StoreOf(mask) == StoreOf(inPlace));
+    EXPECT_EQ(mask.m_fileImage.width, 30);
+    EXPECT_EQ(mask.m_filePath, "/masks/a.png");
+    EXPECT_EQ(spare.m_pixels, nullptr);
+    EXPECT_EQ(spare.m_byteSize, 0);
+    mask.TakeStore(mask); // a no-op, not a loss
+    EXPECT_TRUE(StoreOf(mask) == StoreOf(inPlace));
+}
+
 TEST(Resample, SameSizeIsACopyAndUniformStaysUniform) {
     const PixelPicture noise = NoisePicture(13, 9, 10);
     std::vector<uint8_t> out(noise.pixels.size());
