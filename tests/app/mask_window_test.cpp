@@ -44,7 +44,7 @@ protected:
                                x < 100 ? qRgba(255, 255, 255, alpha) : qRgba(255, 0, 0, alpha));
             }
         }
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         EXPECT_TRUE(image.save(path, "PNG"));
         return path;
     }
