@@ -64,7 +64,7 @@ NdiRuntime LoadNdiRuntimeFrom(const std::vector<std::string>& candidates) {
         complete &= Resolve(handle, "NDIlib_send_add_connection_metadata",
                             api.send_add_connection_metadata, missing);
         if (!complete) {
-            report += candidate + ": missing " + missing + "\n";
+            report.append(candidate).append(": missing ").append(missing).append("\n");
             // Not finding a runtime is normal; finding a broken one is worth saying.
             std::fprintf(stderr, "skyfill: ignoring NDI runtime %s, it lacks %s\n",
                          candidate.c_str(), missing.c_str());

@@ -78,7 +78,7 @@ TEST(Pictures, CloudsAreSmoothShapesNotNoise) {
         double step = 0;
         double sum = 0;
         double squares = 0;
-        const std::size_t n = static_cast<std::size_t>(p.width) * p.height;
+        const double n = static_cast<double>(p.width) * p.height;
         for (int y = 0; y < p.height; ++y) {
             for (int x = 0; x < p.width; ++x) {
                 const double a = AlphaAt(p, x, y);

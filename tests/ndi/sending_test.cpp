@@ -251,7 +251,7 @@ TEST_F(SendingTest, ReconfigureStopsTheThreadAndDoesNotRestartIt) {
 }
 
 TEST_F(SendingTest, AThreadThatCannotBeCreatedLeavesEverythingStopped) {
-    Make([](std::function<void()>) -> std::thread {
+    Make([](const std::function<void()>&) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
