@@ -29,8 +29,8 @@ struct FixedRow {
     uint64_t start[3];
     uint64_t step[3];
     // Narrow: f = 32, 40, 48, both values rounded to nearest; each row is checked before
-    // it is used. Wide: f = 40, 48, 56, both rounded down, exact for every block the
-    // frame store can hold.
+    // it is used. Wide: f = 40, 48, 56, both rounded down, exact for every block that
+    // WideExactForBlock admits (all up to 4096 x 2160; others use the portable rows).
     bool narrow;
 };
 
