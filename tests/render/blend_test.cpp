@@ -2,7 +2,7 @@
 // and the values the overlay depends on.
 
 #include "render/blend.h"
-#include "tests/render/picture_test_support.h"
+#include "tests/render/row_blender_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -17,38 +17,23 @@ TEST(Blend, DivisionBy255IsTruncatedDivisionForEverySixteenBitValue) {
     }
 }
 
-// Every (picture alpha, picture colour, frame colour) triple, and every pair of picture
-// alpha and frame alpha for the merge, on every path.
+std::vector<NamedBlender> EveryPath() {
+    std::vector<NamedBlender> blenders;
+    for (BlendPath path : SupportedBlendPaths()) {
+        blenders.push_back({BlendPathName(path),
+                            [path](const uint8_t* src, uint8_t* dst, int32_t count, bool merge) {
+                                BlendRowWith(path, src, dst, count, merge);
+                            }});
+    }
+    return blenders;
+}
+
 TEST(Blend, EveryPathMatchesTheFormulaForEveryByteCombination) {
-    std::vector<uint8_t> expected;
-    std::vector<uint8_t> actual;
-    ForEveryByteCombination(
-        [&](const std::vector<uint8_t>& src, const std::vector<uint8_t>& frame, int a, bool merge) {
-            expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), 65536, merge);
-            for (BlendPath path : SupportedBlendPaths()) {
-                actual = frame;
-                BlendRowWith(path, src.data(), actual.data(), 65536, merge);
-                ASSERT_TRUE(actual == expected)
-                    << BlendPathName(path) << " alpha " << a << " merge " << merge;
-            }
-        });
+    ExpectBlendersMatchTheFormula(EveryPath());
 }
 
 TEST(Blend, EveryPathHandlesRowTailsAndLeavesBytesPastTheRowAlone) {
-    for (int32_t count = 0; count <= 70; ++count) {
-        const auto src = NoiseBytes(4 * 80, 100u + count);
-        const auto frame = NoiseBytes(4 * 80, 200u + count);
-        for (bool merge : {false, true}) {
-            auto expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), count, merge);
-            for (BlendPath path : SupportedBlendPaths()) {
-                auto actual = frame;
-                BlendRowWith(path, src.data(), actual.data(), count, merge);
-                ASSERT_TRUE(actual == expected) << BlendPathName(path) << " count " << count;
-            }
-        }
-    }
+    ExpectBlendersHandleRowTails(EveryPath());
 }
 
 TEST(Blend, ValuesTheOverlayReliesOn) {

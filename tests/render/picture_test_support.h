@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 
@@ -51,34 +50,4 @@ inline std::vector<uint8_t> NoiseBytes(std::size_t count, uint32_t seed) {
         b = static_cast<uint8_t>(random());
     }
     return bytes;
-}
-
-// Calls `check(src, frame, a, merge)` with 65,536 picture pixels of alpha `a` over as many
-// frame pixels, together every (picture colour, frame colour) pair and every frame alpha,
-// for each picture alpha and both alpha modes.
-inline void ForEveryByteCombination(
-    const std::function<void(const std::vector<uint8_t>&, const std::vector<uint8_t>&, int, bool)>&
-        check) {
-    std::vector<uint8_t> src(65536 * 4);
-    std::vector<uint8_t> frame(65536 * 4);
-    for (int a = 0; a < 256; ++a) {
-        for (int i = 0; i < 65536; ++i) {
-            const uint8_t s = static_cast<uint8_t>(i);
-            const uint8_t d = static_cast<uint8_t>(i >> 8);
-            src[4 * i + 0] = s;
-            src[4 * i + 1] = static_cast<uint8_t>(255 - s);
-            src[4 * i + 2] = static_cast<uint8_t>(s ^ 0x5A);
-            src[4 * i + 3] = static_cast<uint8_t>(a);
-            frame[4 * i + 0] = d;
-            frame[4 * i + 1] = static_cast<uint8_t>(d ^ 0xA5);
-            frame[4 * i + 2] = static_cast<uint8_t>(255 - d);
-            frame[4 * i + 3] = static_cast<uint8_t>(i);
-        }
-        for (bool merge : {false, true}) {
-            check(src, frame, a, merge);
-            if (::testing::Test::HasFatalFailure()) {
-                return;
-            }
-        }
-    }
 }

@@ -12,9 +12,8 @@
 #include "render/blend_madd.inl"
 // clang-format on
 
-#include "render/blend.h"
 #include "tests/render/gradient_test_support.h"
-#include "tests/render/picture_test_support.h"
+#include "tests/render/row_blender_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -62,33 +61,16 @@ TEST(WidePaths, GradientRowsMatchTheFormula) {
         4096, 2160, MakeParams(0xFF000000, 0xFFFFFFFF, 0xFFFF00FF, 0xFF00FF00, 0));
 }
 
+const std::vector<NamedBlender> kWideBlender = {{"avx512 as halves", &VectorRow}};
+
 TEST(WidePaths, BlendMatchesTheFormulaForEveryByteCombination) {
     SKIP_WITHOUT_AVX2();
-    std::vector<uint8_t> expected;
-    std::vector<uint8_t> actual;
-    ForEveryByteCombination(
-        [&](const std::vector<uint8_t>& src, const std::vector<uint8_t>& frame, int a, bool merge) {
-            expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), 65536, merge);
-            actual = frame;
-            VectorRow(src.data(), actual.data(), 65536, merge);
-            ASSERT_TRUE(actual == expected) << "alpha " << a << " merge " << merge;
-        });
+    ExpectBlendersMatchTheFormula(kWideBlender);
 }
 
 TEST(WidePaths, BlendHandlesRowTailsAndLeavesBytesPastTheRowAlone) {
     SKIP_WITHOUT_AVX2();
-    for (int32_t count = 0; count <= 70; ++count) {
-        const auto src = NoiseBytes(4 * 80, 300u + count);
-        const auto frame = NoiseBytes(4 * 80, 400u + count);
-        for (bool merge : {false, true}) {
-            auto expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), count, merge);
-            auto actual = frame;
-            VectorRow(src.data(), actual.data(), count, merge);
-            ASSERT_TRUE(actual == expected) << "count " << count << " merge " << merge;
-        }
-    }
+    ExpectBlendersHandleRowTails(kWideBlender);
 }
 
 } // namespace
