@@ -88,6 +88,8 @@ public:
     void StoreCurrentSlot();
     bool SavePresetFile(const QString& fileName);
     bool LoadPresetFile(const QString& fileName);
+    // "default.skf", or the built-in slots when it cannot be loaded.
+    void LoadStartupPresets();
     void OnPresetRadio(int slot);
     void OnPaste();
     void OnLoadLast();

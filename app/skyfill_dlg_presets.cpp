@@ -79,6 +79,14 @@ bool CSkyfillDlg::LoadPresetFile(const QString& fileName) {
     return true;
 }
 
+void CSkyfillDlg::LoadStartupPresets() {
+    if (!LoadPresetFile(kDefaultPresets)) {
+        m_presetBlock = DefaultPresetBlock();
+        ApplySlot(m_presetBlock.m_presetSlot);
+    }
+    m_lastAppliedSlot = m_presetBlock.m_presetSlot;
+}
+
 void CSkyfillDlg::OnPresetRadio(int slot) {
     if (slot < 0 || slot >= kPresetSlotCount) {
         return;
