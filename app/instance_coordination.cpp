@@ -34,7 +34,7 @@ PostReaction HandleBusPost(GeneratorState& state, int32_t command, int64_t argum
     return reaction;
 }
 
-Settlement SettleInstanceNumber(GeneratorState& state) {
+Settlement SettleInstanceNumber(GeneratorState& state, const std::function<bool(int32_t)>& claim) {
     Settlement settlement;
     if (state.m_instanceNumberPending == 0) {
         return settlement;
@@ -42,10 +42,10 @@ Settlement SettleInstanceNumber(GeneratorState& state) {
     state.m_instanceNumberPending = 0;
     state.m_instanceNumber = 0;
     int32_t n = 0;
-    while (n < kMaxInstances && state.m_instanceInUse[n] != 0) {
+    while (n < kMaxInstances && !claim(n)) {
         ++n;
     }
-    // Every number from 0 to 7 answered: there is no ninth source.
+    // Every number from 0 to 7 is taken: there is no ninth source.
     if (n >= kMaxInstances) {
         settlement.kind = Settlement::Kind::TooManyCopies;
         return settlement;
@@ -54,4 +54,9 @@ Settlement SettleInstanceNumber(GeneratorState& state) {
     settlement.kind = Settlement::Kind::Settled;
     settlement.instanceNumber = n;
     return settlement;
+}
+
+Settlement SettleInstanceNumber(GeneratorState& state) {
+    return SettleInstanceNumber(state,
+                                [&state](int32_t n) { return state.m_instanceInUse[n] == 0; });
 }

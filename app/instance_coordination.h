@@ -3,6 +3,7 @@
 #include "app/generator_state.h"
 
 #include <cstdint>
+#include <functional>
 
 // How running copies agree on their numbers, and how other programs start and stop
 // them: the rules on the window's members, apart from the transport.
@@ -29,5 +30,9 @@ struct Settlement {
     int32_t instanceNumber = 0;
 };
 
-// The lowest number no other copy has answered with.
+// The lowest number from 0 to 7 that `claim` grants; they are tried in order. The
+// arbiter is the bus: answers from other copies cannot settle newcomers that start
+// together, and anyone may post them.
+Settlement SettleInstanceNumber(GeneratorState& state, const std::function<bool(int32_t)>& claim);
+// Without an arbiter: the lowest number no other copy has answered with.
 Settlement SettleInstanceNumber(GeneratorState& state);

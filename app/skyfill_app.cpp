@@ -27,8 +27,9 @@ bool CatchTerminationSignals() {
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // SIGHUP: the terminal was closed or the session ended; end as for SIGTERM.
     return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
-           ::sigaction(SIGINT, &action, nullptr) == 0;
+           ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 } // namespace
@@ -56,8 +57,13 @@ int CSkyfillApp::InitInstance(bool headless) {
     std::unique_ptr<QSocketNotifier> notifier;
     if (CatchTerminationSignals()) {
         notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &dialog,
-                         [&dialog] { dialog.ShutDownNow(); });
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &dialog, [&dialog] {
+            // Drained, or the notifier would fire again and again.
+            char bytes[16];
+            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            dialog.ShutDownNow();
+        });
     }
     dialog.show();
     if (!dialog.HasEnded()) {

@@ -173,22 +173,28 @@ int32_t CSkyfillDlg::DrawStartupNumber() {
 }
 
 void CSkyfillDlg::OnOK() {
-    if (m_ended) {
+    if (m_ended || m_shuttingDown) {
         return;
     }
-    if (!m_prompts->AskOkCancel(QStringLiteral("Quit Skyfill"), QStringLiteral("OK to exit?"))) {
+    const bool ok =
+        m_prompts->AskOkCancel(QStringLiteral("Quit Skyfill"), QStringLiteral("OK to exit?"));
+    // A termination signal may have ended the program while the question was open.
+    if (!ok || m_shuttingDown) {
         return;
     }
     ShutDown();
 }
 
 void CSkyfillDlg::ShutDownNow() {
-    if (!m_ended) {
+    // An open question or message would hold the exit up; nobody may be there to answer.
+    m_prompts->DismissOpen();
+    if (!m_shuttingDown) {
         ShutDown();
     }
 }
 
 void CSkyfillDlg::ShutDown() {
+    m_shuttingDown = true;
     if (m_output) {
         OnStop();
         // Only a window that started up fully has presets worth keeping.
@@ -199,6 +205,10 @@ void CSkyfillDlg::ShutDown() {
     m_output.reset();
     if (m_runtimeInitialised) {
         m_environment.runtime.api.destroy();
+    }
+    // Only now, with the sender gone, may a newcomer take this copy's number.
+    if (m_bus != nullptr) {
+        m_bus->ReleaseCopyNumber();
     }
     for (int id = kSettleTimer; id <= kLogoLateTimer; ++id) {
         KillTimer(id);

@@ -150,6 +150,7 @@ private:
     void SetUpMenus();
     void CreatePictureStatics();
     void ReconfigureOutput();
+    void ReportSenderFailure();
     void SettleInstance();
     void EndLogo();
     void SetTimer(int timerId, int milliseconds);
@@ -202,4 +203,7 @@ private:
     int32_t m_supportDialogPending = 0;
     QRect m_windowRect;
     bool m_ended = false;
+    // Set from the first step of the exit on, so nothing can start it a second time.
+    bool m_shuttingDown = false;
+    bool m_senderFailureReported = false;
 };

@@ -83,8 +83,24 @@ void CSkyfillDlg::EndLogo() {
 }
 
 void CSkyfillDlg::SettleInstance() {
-    const Settlement settlement = SettleInstanceNumber(*this);
+    // Before anything that may wait on a message box, so the timer cannot fire again.
     KillTimer(kSettleTimer);
+    const Settlement settlement =
+        m_bus != nullptr && m_bus->IsConnected()
+            ? SettleInstanceNumber(*this,
+                                   [this](int32_t n) {
+                                       switch (m_bus->ClaimCopyNumber(n)) {
+                                       case BusLink::Claim::Granted:
+                                           return true;
+                                       case BusLink::Claim::Taken:
+                                           return false;
+                                       case BusLink::Claim::Failed:
+                                           break;
+                                       }
+                                       // The bus would not say: go by the answers.
+                                       return m_instanceInUse[n] == 0;
+                                   })
+            : SettleInstanceNumber(*this);
     switch (settlement.kind) {
     case Settlement::Kind::NotPending:
         break;

@@ -2,22 +2,54 @@
 // picture steps the output calls back for.
 
 #include "app/skyfill_dlg.h"
+#include "app/user_prompts.h"
+#include "ndi/sender_setup.h"
 #include "preview/vid_box.h"
 #include "render/cloud_overlay.h"
 #include "render/gradient.h"
 #include "ui_skyfill_dlg.h"
 
+#include <cerrno>
 #include <cstring>
 
 void CSkyfillDlg::ReconfigureOutput() {
     if (!m_output) {
         return;
     }
-    m_output->Reconfigure(OutputFormat{m_width, m_height, m_frameRateN, m_frameRateD},
-                          m_instanceNumber, m_useMask != 0);
+    const bool configured =
+        m_output->Reconfigure(OutputFormat{m_width, m_height, m_frameRateN, m_frameRateD},
+                              m_instanceNumber, m_useMask != 0);
+    if (configured && !m_output->HasSender()) {
+        ReportSenderFailure();
+    } else if (m_output->HasSender()) {
+        m_senderFailureReported = false;
+    }
     // The re-configure wrote the alpha afresh; an older request is void.
     const std::lock_guard<std::mutex> lock(m_maskLock);
     m_alphaPending = false;
+}
+
+// Said once per failure: Start and remote starts are then refused without a word, so
+// nobody is left guessing why the source never appears.
+void CSkyfillDlg::ReportSenderFailure() {
+    if (m_senderFailureReported) {
+        return;
+    }
+    m_senderFailureReported = true;
+    char name[kSourceNameBytes];
+    FormatSourceName(m_instanceNumber, name);
+    const int error = m_output->CreateError();
+    QString why;
+    if (error == EEXIST) {
+        why = QStringLiteral("another sender on this machine already uses that name");
+    } else if (error != 0) {
+        why = QString::fromLocal8Bit(std::strerror(error));
+    } else {
+        why = QStringLiteral("the NDI runtime refused to create its sender");
+    }
+    m_prompts->Tell(QStringLiteral("Skyfill"),
+                    QStringLiteral("Cannot publish the NDI source \"%1\": %2.")
+                        .arg(QString::fromUtf8(name), why));
 }
 
 // BGRA with the mask, BGRX without; the output keeps m_opaqueOutput and the frame's

@@ -2,13 +2,28 @@
 
 #include <QMessageBox>
 
+int MessageBoxPrompts::Show(QMessageBox& box) {
+    m_open.append(&box);
+    const int result = box.exec();
+    m_open.removeAll(&box);
+    return result;
+}
+
 bool MessageBoxPrompts::AskOkCancel(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                     m_owner);
-    return box.exec() == QMessageBox::Ok;
+    return Show(box) == QMessageBox::Ok;
 }
 
 void MessageBoxPrompts::Tell(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_owner);
-    box.exec();
+    Show(box);
+}
+
+void MessageBoxPrompts::DismissOpen() {
+    for (const QPointer<QMessageBox>& box : m_open) {
+        if (box) {
+            box->done(QMessageBox::Cancel);
+        }
+    }
 }

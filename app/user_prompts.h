@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 // The window's fixed-text message boxes: an OK button (or OK and Cancel), no icon,
@@ -12,6 +15,8 @@ public:
     // True only when the user chose OK.
     virtual bool AskOkCancel(const QString& caption, const QString& text) = 0;
     virtual void Tell(const QString& caption, const QString& text) = 0;
+    // Closes whatever is open as if cancelled, for a program told to end.
+    virtual void DismissOpen() {}
 };
 
 class MessageBoxPrompts : public UserPrompts {
@@ -19,7 +24,12 @@ public:
     explicit MessageBoxPrompts(QWidget* owner) : m_owner(owner) {}
     bool AskOkCancel(const QString& caption, const QString& text) override;
     void Tell(const QString& caption, const QString& text) override;
+    void DismissOpen() override;
 
 private:
+    int Show(QMessageBox& box);
+
     QWidget* m_owner;
+    // The boxes open now, innermost last.
+    QList<QPointer<QMessageBox>> m_open;
 };

@@ -1,5 +1,6 @@
 #include "ndi/ndi_output.h"
 
+#include <cerrno>
 #include <cstring>
 
 NdiOutput::NdiOutput(const NdiRuntimeApi& runtime, SharedFlags flags, FrameProducer& producer,
@@ -27,7 +28,9 @@ void NdiOutput::CreateSender(int32_t instanceNumber) {
     create.p_groups = nullptr;
     create.clock_video = true;
     create.clock_audio = false;
+    errno = 0;
     m_sender = m_runtime.send_create(&create);
+    m_createError = m_sender == nullptr ? errno : 0;
     if (m_sender == nullptr) {
         return;
     }

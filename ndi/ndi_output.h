@@ -65,8 +65,11 @@ public:
 
     // Creates a sender named after `instanceNumber` and attaches the product text; a
     // sender that already exists is destroyed first (after stopping sending). A null
-    // result leaves no sender and is not reported.
+    // result leaves no sender; CreateError() then says why, as far as the runtime told.
     void CreateSender(int32_t instanceNumber);
+    // errno as the last failed creation left it (0: the runtime gave no reason, or the
+    // last creation worked).
+    int CreateError() const { return m_createError; }
 
     // Stops sending, then destroys the sender if there is one.
     void DestroySender();
@@ -97,6 +100,7 @@ private:
     std::unique_ptr<uint8_t[]> m_store;
     NDIlib_video_frame_v2_t m_videoFrame{};
     NDIlib_send_instance_t m_sender = nullptr;
+    int m_createError = 0;
     std::thread m_sendThread;
     SendButtonStates m_buttons;
     std::function<void(const SendButtonStates&)> m_buttonListener;

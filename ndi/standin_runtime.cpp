@@ -74,7 +74,9 @@ bool Reserve(Sender& s, uint64_t bytes) {
     if (bytes <= s.reservedBytes) {
         return true;
     }
-    if (posix_fallocate(s.fd, 0, static_cast<off_t>(bytes)) != 0) {
+    // posix_fallocate returns its error instead of setting errno.
+    if (const int error = posix_fallocate(s.fd, 0, static_cast<off_t>(bytes)); error != 0) {
+        errno = error;
         return false;
     }
     s.reservedBytes = bytes;
@@ -85,10 +87,16 @@ bool Reserve(Sender& s, uint64_t bytes) {
 int CreateSegment(const std::string& name) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int fd = shm_open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
-        if (fd >= 0 || errno != EEXIST || !RemoveIfStale(name)) {
+        if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
+        if (!RemoveIfStale(name)) {
+            // The caller reports why: a live sender holds the name.
+            errno = EEXIST;
+            return -1;
+        }
     }
+    errno = EEXIST;
     return -1;
 }
 
@@ -111,6 +119,7 @@ NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t* settings) {
     }
     const std::string segmentName = SegmentNameFor(sourceName);
     if (segmentName.empty()) {
+        errno = EINVAL;
         return nullptr;
     }
     const int fd = CreateSegment(segmentName);
@@ -128,8 +137,10 @@ NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t* settings) {
         map = mmap(nullptr, sender->mapBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     }
     if (map == MAP_FAILED) {
+        const int error = errno;
         close(fd);
         shm_unlink(segmentName.c_str());
+        errno = error;
         return nullptr;
     }
     sender->base = static_cast<uint8_t*>(map);

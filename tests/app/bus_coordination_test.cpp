@@ -6,15 +6,24 @@
 #include "tests/app/window_test_support.h"
 #include "ui_skyfill_dlg.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusSignature>
+#include <QDBusVariant>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition, int milliseconds = 3000) {
+// Generous: it returns as soon as the condition holds, and a loaded machine running
+// sanitizer builds can take seconds to pass a signal round.
+bool WaitFor(const std::function<bool()>& condition, int milliseconds = 30000) {
     for (int waited = 0; waited < milliseconds; waited += 10) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         if (condition()) {
@@ -104,34 +113,112 @@ TEST_F(BusCoordinationTest, CopiesTakeConsecutiveNumbersAndObeyRemoteStartStop) 
     ASSERT_TRUE(WaitFor([&] { return first.m_sending == 1 && second.m_sending == 1; }));
     EXPECT_FALSE(first.Controls().m_startButton->isEnabled());
 
-    // Messages of another shape on the same interface never reach the copies.
-    QDBusMessage wrongShape =
-        QDBusMessage::createSignal(BusLink::kPath, BusLink::kInterface, BusLink::kMember);
-    wrongShape << QStringLiteral("stop") << 0;
-    PostFromOutside(wrongShape);
-    QDBusMessage onlyCommand =
-        QDBusMessage::createSignal(BusLink::kPath, BusLink::kInterface, BusLink::kMember);
-    onlyCommand << 1;
-    PostFromOutside(onlyCommand);
-    PostFromOutside(Post(1, 7));
-    PostFromOutside(Post(3, -5));
-    QTest::qWait(200);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(first.m_sending, 1);
-    EXPECT_EQ(second.m_sending, 1);
-
     PostFromOutside(Post(1, 0));
     ASSERT_TRUE(WaitFor([&] { return first.m_sending == 0 && second.m_sending == 0; }));
     EXPECT_TRUE(second.Controls().m_startButton->isEnabled());
 }
 
-TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDeclined) {
-    // Eight copies answer the newcomer's announcement.
-    QDBusConnection outside = Connect(QStringLiteral("eight"));
-    CSkyfillDlg& ninth = Launch(2009);
-    for (int n = 0; n < 8; ++n) {
-        outside.send(Post(3, n));
+// Every shape but (int32, int64) on the coordination path and interface: basic types,
+// containers, variants, missing and extra arguments.
+QList<QVariantList> OtherShapes() {
+    QDBusArgument structure;
+    structure.beginStructure();
+    structure << 1 << qlonglong{1};
+    structure.endStructure();
+    const QVariantList basics = {QVariant::fromValue(uchar{1}),
+                                 true,
+                                 QVariant::fromValue(short{1}),
+                                 QVariant::fromValue(ushort{1}),
+                                 1,
+                                 1u,
+                                 qlonglong{1},
+                                 qulonglong{1},
+                                 1.0,
+                                 QStringLiteral("1"),
+                                 QVariant::fromValue(QDBusObjectPath(QStringLiteral("/a"))),
+                                 QVariant::fromValue(QDBusSignature(QStringLiteral("i")))};
+    const QVariantList containers = {QVariant::fromValue(QList<int>{1}),
+                                     QStringList{"1"},
+                                     QByteArray("\1"),
+                                     QVariantMap{{"a", 1}},
+                                     QVariant::fromValue(QDBusVariant(1)),
+                                     QVariant::fromValue(QDBusVariant(qlonglong{1})),
+                                     QVariant::fromValue(structure)};
+    QList<QVariantList> shapes = {{}, {1, qlonglong{1}, 1}, {qlonglong{1}, 1}};
+    for (const QVariant& value : basics + containers) {
+        shapes << QVariantList{value} << QVariantList{value, qlonglong{1}}
+               << QVariantList{1, value};
     }
+    // Not the one valid shape, which the loop above also builds.
+    shapes.removeIf([](const QVariantList& arguments) {
+        return arguments.size() == 2 && arguments[0].metaType() == QMetaType::fromType<int>() &&
+               arguments[1].metaType() == QMetaType::fromType<qlonglong>();
+    });
+    return shapes;
+}
+
+TEST_F(BusCoordinationTest, MessagesOfAnyOtherShapeAndFloodedAnswersDoNoHarm) {
+    CSkyfillDlg& first = Launch(3001);
+    ASSERT_TRUE(WaitFor([&] { return !first.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    CSkyfillDlg& second = Launch(3002);
+    ASSERT_TRUE(WaitFor([&] { return !second.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+
+    QDBusConnection outside = Connect(QStringLiteral("hostile"));
+    for (const QVariantList& arguments : OtherShapes()) {
+        QDBusMessage m =
+            QDBusMessage::createSignal(BusLink::kPath, BusLink::kInterface, BusLink::kMember);
+        m.setArguments(arguments);
+        EXPECT_TRUE(outside.send(m)) << m.signature().toStdString();
+    }
+    // Well-formed commands out of range, and answers claiming every number, while a
+    // newcomer settles: answers cannot hand out numbers or send anyone away.
+    outside.send(Post(1, 7));
+    CSkyfillDlg& third = Launch(3003);
+    for (int round = 0; round < 50; ++round) {
+        for (int n = -1; n < 9; ++n) {
+            outside.send(Post(3, n));
+        }
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(WaitFor([&] { return !third.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(',').toStdString();
+    EXPECT_EQ(first.m_instanceNumber, 0);
+    EXPECT_EQ(second.m_instanceNumber, 1);
+    EXPECT_EQ(third.m_instanceNumber, 2);
+    EXPECT_EQ(third.windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 3"));
+    EXPECT_EQ(first.m_sending + second.m_sending + third.m_sending, 0);
+
+    PostFromOutside(Post(1, 1));
+    EXPECT_TRUE(WaitFor(
+        [&] { return first.m_sending == 1 && second.m_sending == 1 && third.m_sending == 1; }));
+}
+
+TEST_F(BusCoordinationTest, CopiesStartedTogetherTakeDistinctNumbers) {
+    // All announce before any of them settles, as copies started in the same instant do.
+    std::vector<CSkyfillDlg*> started;
+    for (uint32_t pid = 4001; pid <= 4004; ++pid) {
+        started.push_back(&Launch(pid));
+    }
+    ASSERT_TRUE(WaitFor([&] {
+        return std::none_of(started.begin(), started.end(), [](CSkyfillDlg* copy) {
+            return copy->TimerRunning(CSkyfillDlg::kSettleTimer);
+        });
+    }));
+    std::set<int32_t> numbers;
+    for (CSkyfillDlg* copy : started) {
+        numbers.insert(copy->m_instanceNumber);
+        EXPECT_TRUE(copy->Output()->HasSender());
+    }
+    EXPECT_EQ(numbers, (std::set<int32_t>{0, 1, 2, 3}));
+}
+
+TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDeclined) {
+    // Eight copies hold the eight numbers.
+    for (int n = 0; n < 8; ++n) {
+        QDBusConnection holder = Connect(QStringLiteral("holder%1").arg(n));
+        ASSERT_TRUE(holder.registerService(BusLink::CopyBusName(n)));
+    }
+    CSkyfillDlg& ninth = Launch(2009);
     prompts.answers = {false};
     ASSERT_TRUE(WaitFor([&] { return !ninth.TimerRunning(CSkyfillDlg::kSettleTimer); }));
     ASSERT_EQ(prompts.asked.size(), 1);
@@ -139,6 +226,12 @@ TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDecline
     EXPECT_FALSE(ninth.HasEnded());
     EXPECT_FALSE(ninth.Output()->HasSender());
     EXPECT_EQ(ninth.windowTitle(), QStringLiteral("Kova NDI® Skyfill"));
+
+    // A holder that goes away frees its number for the next newcomer.
+    QDBusConnection::disconnectFromBus(QStringLiteral("holder4"));
+    CSkyfillDlg& tenth = Launch(2010);
+    ASSERT_TRUE(WaitFor([&] { return !tenth.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    EXPECT_EQ(tenth.m_instanceNumber, 4);
 }
 
 } // namespace

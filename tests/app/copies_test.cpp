@@ -5,13 +5,18 @@
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -43,17 +48,23 @@ protected:
             GTEST_SKIP() << "no session bus; the test command provides one";
         }
     }
-    void TearDown() override {
+    void TearDown() override { EndAll(); }
+
+    // Asks every copy to end, all at once, and waits for them.
+    void EndAll() {
         for (auto& copy : copies) {
             if (copy.process->state() != QProcess::NotRunning) {
                 copy.process->terminate();
-                copy.process->waitForFinished(10000);
             }
         }
+        for (auto& copy : copies) {
+            copy.process->waitForFinished(30000);
+        }
+        copies.clear();
     }
 
-    // Starts a copy without a display and waits until it has settled its number.
-    Copy& Launch(const char* expectTitle) {
+    // Starts a copy without a display; returns at once.
+    Copy& Start() {
         Copy copy;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
@@ -64,12 +75,19 @@ protected:
         copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
         EXPECT_TRUE(copy.process->waitForStarted(10000));
         copies.push_back(std::move(copy));
-        Copy& started = copies.back();
-        if (expectTitle != nullptr) {
-            EXPECT_TRUE(WaitFor([&] { return started.ReadErrors().contains(expectTitle); }))
-                << started.errors.constData();
-        }
-        return started;
+        return copies.back();
+    }
+
+    // The number a copy titled itself with once its source exists; 0 if it did not.
+    static int SettledNumber(Copy& copy) {
+        static const QRegularExpression title(QStringLiteral("- No (\\d+)\n"));
+        int number = 0;
+        WaitFor([&] {
+            const QRegularExpressionMatch match = title.match(QString::fromUtf8(copy.ReadErrors()));
+            number = match.hasMatch() ? match.captured(1).toInt() : 0;
+            return number != 0 || copy.process->state() == QProcess::NotRunning;
+        });
+        return number;
     }
 
     // Frames sent so far by each live stand-in source, by name.
@@ -89,6 +107,14 @@ protected:
         return sources;
     }
 
+    static QStringList SourceNames(int count) {
+        QStringList names;
+        for (int n = 1; n <= count; ++n) {
+            names << QStringLiteral("Kova Gradient %1").arg(n);
+        }
+        return names;
+    }
+
     static void Remote(const char* command) {
         QProcess remote;
         remote.start(QStringLiteral(SKYFILL_REMOTE), {QString::fromLatin1(command)});
@@ -99,28 +125,31 @@ protected:
     std::vector<Copy> copies;
 };
 
-TEST_F(CopiesTest, CopiesNumberThemselvesAndObeyTheRemote) {
-    Launch("No 1");
-    Launch("No 2");
-    Launch("No 3");
-    QMap<QString, long> sources = Sources();
-    for (const char* name : {"Kova Gradient 1", "Kova Gradient 2", "Kova Gradient 3"}) {
-        EXPECT_TRUE(sources.contains(QString::fromLatin1(name)))
-            << name << " among "
-            << QStringList(sources.keys()).join(QLatin1Char(',')).toStdString();
+TEST_F(CopiesTest, CopiesStartedTogetherTakeDistinctNumbersAndFreedOnesAreTakenAgain) {
+    constexpr int kRounds = 10;
+    for (int round = 0; round < kRounds; ++round) {
+        for (int i = 0; i < 8; ++i) {
+            Start();
+        }
+        std::set<int> numbers;
+        for (Copy& copy : copies) {
+            numbers.insert(SettledNumber(copy));
+        }
+        ASSERT_EQ(numbers, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8})) << "round " << round;
+        ASSERT_EQ(QStringList(Sources().keys()), SourceNames(8)) << "round " << round;
+        if (round + 1 < kRounds) {
+            EndAll();
+        }
     }
 
+    // Every copy obeys the remote once it has titled itself.
     Remote("start");
     const QMap<QString, long> before = Sources();
     EXPECT_TRUE(WaitFor([&] {
         const QMap<QString, long> now = Sources();
-        for (const char* name : {"Kova Gradient 1", "Kova Gradient 2", "Kova Gradient 3"}) {
-            if (now.value(QString::fromLatin1(name)) <=
-                before.value(QString::fromLatin1(name)) + 5) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(before.keyBegin(), before.keyEnd(), [&](const QString& name) {
+            return now.value(name) > before.value(name) + 2;
+        });
     }));
     Remote("stop");
     QTest::qWait(500);
@@ -128,25 +157,34 @@ TEST_F(CopiesTest, CopiesNumberThemselvesAndObeyTheRemote) {
     QTest::qWait(500);
     EXPECT_EQ(Sources(), stopped);
 
-    // With numbers 0 and 2 taken, a newcomer takes 1.
-    copies[1].process->terminate();
-    ASSERT_TRUE(copies[1].process->waitForFinished(10000));
-    EXPECT_FALSE(Sources().contains(QStringLiteral("Kova Gradient 2")));
-    Launch("No 2");
-    EXPECT_TRUE(Sources().contains(QStringLiteral("Kova Gradient 2")));
-}
+    // A copy killed outright frees its number for the next newcomer.
+    auto third = std::find_if(copies.begin(), copies.end(),
+                              [](Copy& copy) { return copy.ReadErrors().contains("- No 3\n"); });
+    ASSERT_NE(third, copies.end());
+    third->process->kill();
+    ASSERT_TRUE(third->process->waitForFinished(10000));
+    EXPECT_EQ(SettledNumber(Start()), 3);
+    EXPECT_EQ(QStringList(Sources().keys()), SourceNames(8));
 
-TEST_F(CopiesTest, ANinthCopyFindsNoNumberAndLeaves) {
-    for (const char* title : {"No 1", "No 2", "No 3", "No 4", "No 5", "No 6", "No 7", "No 8"}) {
-        Launch(title);
-    }
-    Copy& ninth = Launch(nullptr);
+    // With all eight taken, a ninth copy asks to leave and, unattended, leaves.
+    Copy& ninth = Start();
     ASSERT_TRUE(ninth.process->waitForFinished(30000));
     EXPECT_EQ(ninth.process->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(ninth.process->exitCode(), 0);
     EXPECT_TRUE(ninth.ReadErrors().contains("Quit Skyfill: OK to exit?"))
         << ninth.errors.constData();
     EXPECT_EQ(Sources().size(), 8);
+}
+
+TEST_F(CopiesTest, AHangUpEndsACopyTheWayTerminationDoes) {
+    Copy& copy = Start();
+    ASSERT_EQ(SettledNumber(copy), 1);
+    ::kill(static_cast<pid_t>(copy.process->processId()), SIGHUP);
+    ASSERT_TRUE(copy.process->waitForFinished(30000));
+    EXPECT_EQ(copy.process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.process->exitCode(), 0);
+    EXPECT_TRUE(QFileInfo(copy.dir->filePath(QStringLiteral("last.skf"))).isFile());
+    EXPECT_TRUE(Sources().isEmpty());
 }
 
 } // namespace

@@ -7,15 +7,22 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <cerrno>
 #include <deque>
+#include <functional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 // Answers message boxes from a script and remembers every one shown.
 class ScriptedPrompts : public UserPrompts {
 public:
     bool AskOkCancel(const QString& caption, const QString& text) override {
         asked << caption + "|" + text;
+        if (whileOpen) {
+            // Something that happens while the question is on screen.
+            std::exchange(whileOpen, nullptr)();
+        }
         if (answers.empty()) {
             return false;
         }
@@ -25,9 +32,14 @@ public:
     }
     void Tell(const QString& caption, const QString& text) override {
         told << caption + "|" + text;
+        if (whileOpen) {
+            std::exchange(whileOpen, nullptr)();
+        }
     }
 
     std::deque<bool> answers;
+    // Runs once, inside the next question or message.
+    std::function<void()> whileOpen;
     QStringList asked;
     QStringList told;
 };
@@ -39,6 +51,8 @@ struct CountingRuntime {
     static inline std::atomic<int> creates{0};
     static inline std::atomic<int> sends{0};
     static inline bool failInitialise = false;
+    // send_create fails with this errno when not 0.
+    static inline int failCreate = 0;
 
     static NdiRuntime Make() {
         initialised = 0;
@@ -46,6 +60,7 @@ struct CountingRuntime {
         creates = 0;
         sends = 0;
         failInitialise = false;
+        failCreate = 0;
         NdiRuntime runtime = StandInNdiRuntime();
         runtime.api.initialize = [] {
             ++initialised;
@@ -57,6 +72,10 @@ struct CountingRuntime {
         };
         runtime.api.send_create = [](const NDIlib_send_create_t* create) {
             ++creates;
+            if (failCreate != 0) {
+                errno = failCreate;
+                return NDIlib_send_instance_t{nullptr};
+            }
             // The stand-in refuses a name a live sender of any process uses; a suite
             // run beside another must not collide with it over "Kova Gradient 1".
             NDIlib_send_create_t own = *create;

@@ -1,0 +1,93 @@
+// How the window ends, and what it says when its source cannot be published.
+
+#include "tests/app/window_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class WindowLifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SkyfillEnvironment environment;
+        environment.runtime = CountingRuntime::Make();
+        environment.prompts = &prompts;
+        environment.processId = 4343;
+        environment.startupDraw = 7;
+        environment.openUrl = [](const QUrl&) {};
+        environment.alone = true;
+        window = std::make_unique<CSkyfillDlg>(std::move(environment));
+        ASSERT_TRUE(window->OnInitDialog());
+        window->OnTimer(CSkyfillDlg::kSettleTimer);
+    }
+    void TearDown() override {
+        if (window->Output() != nullptr) {
+            window->OnStop();
+        }
+        window.reset();
+        QDir().rmdir(QStringLiteral("last.skf"));
+    }
+
+    int CountTold(const QString& part) const {
+        int count = 0;
+        for (const QString& line : prompts.told) {
+            count += line.contains(part) ? 1 : 0;
+        }
+        return count;
+    }
+
+    ScriptedPrompts prompts;
+    std::unique_ptr<CSkyfillDlg> window;
+};
+
+TEST_F(WindowLifecycleTest, ATerminationSignalDuringTheExitQuestionEndsTheProgramOnce) {
+    window->OnStart();
+    prompts.answers = {true};
+    prompts.whileOpen = [this] { window->ShutDownNow(); };
+    window->OnOK();
+    EXPECT_TRUE(window->HasEnded());
+    EXPECT_EQ(CountingRuntime::destroyed, 1);
+    EXPECT_EQ(window->Output(), nullptr);
+}
+
+TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSaveAgain) {
+    // A folder in the way of "last.skf" makes the save at exit fail with a message.
+    QFile::remove(QStringLiteral("last.skf"));
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("last.skf")));
+    prompts.whileOpen = [this] { window->ShutDownNow(); };
+    window->ShutDownNow();
+    EXPECT_TRUE(window->HasEnded());
+    EXPECT_EQ(CountTold(QStringLiteral("Save File|")), 1) << prompts.told.join('\n').toStdString();
+    EXPECT_EQ(CountingRuntime::destroyed, 1);
+}
+
+TEST_F(WindowLifecycleTest, ASenderThatCannotBeCreatedIsReportedOnceWithTheReason) {
+    // Created fine at settlement; now the name is held elsewhere.
+    ASSERT_TRUE(window->Output()->HasSender());
+    CountingRuntime::failCreate = EEXIST;
+    window->OnResolutionChosen(32776);
+    EXPECT_FALSE(window->Output()->HasSender());
+    ASSERT_EQ(prompts.told.size(), 1);
+    EXPECT_EQ(prompts.told[0],
+              QStringLiteral("Skyfill|Cannot publish the NDI source \"Kova Gradient 1\": another "
+                             "sender on this machine already uses that name."));
+    // Start is refused without repeating it; so is another failed re-configure.
+    window->OnStart();
+    EXPECT_EQ(window->m_sending, 0);
+    window->OnFrameRateChosen(32778);
+    EXPECT_EQ(prompts.told.size(), 1);
+
+    // Once a sender existed again, a new failure is news.
+    CountingRuntime::failCreate = 0;
+    window->OnFrameRateChosen(32777);
+    ASSERT_TRUE(window->Output()->HasSender());
+    CountingRuntime::failCreate = EACCES;
+    window->OnFrameRateChosen(32780);
+    ASSERT_EQ(prompts.told.size(), 2);
+    EXPECT_TRUE(prompts.told[1].endsWith(QStringLiteral(": Permission denied.")))
+        << prompts.told[1].toStdString();
+}
+
+} // namespace
