@@ -40,7 +40,8 @@ protected:
         if (!QDBusConnection::sessionBus().isConnected()) {
             GTEST_SKIP() << "no session bus; the test command provides one";
         }
-        CountingRuntime::Make();
+        // Sources named per test process, so nothing else on the machine collides.
+        runtime = CountingRuntime::Make();
     }
     void TearDown() override {
         for (auto& copy : copies) {
@@ -68,7 +69,7 @@ protected:
         RunningCopy copy;
         copy.bus = std::make_unique<BusLink>(Connect(QStringLiteral("copy%1").arg(pid)));
         SkyfillEnvironment environment;
-        environment.runtime = StandInNdiRuntime();
+        environment.runtime = runtime;
         environment.prompts = &prompts;
         environment.bus = copy.bus.get();
         environment.processId = pid;
@@ -93,6 +94,7 @@ protected:
         return m;
     }
 
+    NdiRuntime runtime;
     ScriptedPrompts prompts;
     std::vector<RunningCopy> copies;
     QStringList connections;

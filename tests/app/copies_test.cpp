@@ -58,7 +58,7 @@ protected:
             }
         }
         for (auto& copy : copies) {
-            copy.process->waitForFinished(30000);
+            copy.process->waitForFinished(60000);
         }
         copies.clear();
     }
@@ -82,11 +82,16 @@ protected:
     static int SettledNumber(Copy& copy) {
         static const QRegularExpression title(QStringLiteral("- No (\\d+)\n"));
         int number = 0;
-        WaitFor([&] {
-            const QRegularExpressionMatch match = title.match(QString::fromUtf8(copy.ReadErrors()));
-            number = match.hasMatch() ? match.captured(1).toInt() : 0;
-            return number != 0 || copy.process->state() == QProcess::NotRunning;
-        });
+        // Eight sanitizer builds starting on two busy cores take a while.
+        constexpr int kSettleWaitMs = 120000;
+        WaitFor(
+            [&] {
+                const QRegularExpressionMatch match =
+                    title.match(QString::fromUtf8(copy.ReadErrors()));
+                number = match.hasMatch() ? match.captured(1).toInt() : 0;
+                return number != 0 || copy.process->state() == QProcess::NotRunning;
+            },
+            kSettleWaitMs);
         return number;
     }
 
@@ -100,7 +105,8 @@ protected:
         for (const QByteArray& line : monitor.readAllStandardOutput().split('\n')) {
             const QList<QByteArray> fields = line.split('\t');
             const QString name = QString::fromUtf8(fields[0]);
-            if (fields.size() >= 5 && name.startsWith(QStringLiteral("Kova Gradient "))) {
+            static const QRegularExpression copyName(QStringLiteral("^Kova Gradient \\d+$"));
+            if (fields.size() >= 5 && copyName.match(name).hasMatch()) {
                 sources[name] = fields[4].toLong();
             }
         }
