@@ -19,6 +19,12 @@ std::string LocalPath(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }
 
+void CheckSlotButton(QButtonGroup& group, int32_t slot) {
+    if (QAbstractButton* button = group.button(slot)) {
+        button->setChecked(true);
+    }
+}
+
 } // namespace
 
 void CSkyfillDlg::StoreCurrentSlot() {
@@ -53,35 +59,30 @@ bool CSkyfillDlg::SavePresetFile(const QString& fileName) {
 
 bool CSkyfillDlg::LoadPresetFile(const QString& fileName) {
     const PresetLoadResult result = ReadPresetFile(LocalPath(fileName));
-    if (result.outcome != PresetLoadResult::Outcome::Loaded) {
-        if (result.message != PresetMessage::None) {
-            m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
-                            QString::fromUtf8(PresetMessageText(result.message)));
+    const bool loaded = result.outcome == PresetLoadResult::Outcome::Loaded;
+    if (loaded) {
+        // The block is whole and its values in range: only now does it replace the live
+        // one. It stays so even when its mask section is damaged, which is only reported.
+        // The file's active slot becomes the active one under its own button, since
+        // ApplySlot reads the slot back from the buttons.
+        m_presetBlock = result.block;
+        CheckSlotButton(*m_presetGroup, m_presetBlock.m_presetSlot);
+        ApplySlot(m_presetBlock.m_presetSlot);
+        if (!result.maskPath.empty()) {
+            TakeMaskPath(QString::fromStdU16String(result.maskPath));
         }
-        return false;
     }
-    // The block is whole and its values in range: only now does it replace the live one.
-    // The file's active slot becomes the active one, so button, index and the live
-    // settings agree.
-    m_presetBlock = result.block;
-    if (QAbstractButton* button = m_presetGroup->button(m_presetBlock.m_presetSlot)) {
-        button->setChecked(true);
-    }
-    ApplySlot(m_presetBlock.m_presetSlot);
-    if (result.maskNameMissing) {
+    if (result.message != PresetMessage::None) {
         m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
                         QString::fromUtf8(PresetMessageText(result.message)));
-        return false;
     }
-    if (!result.maskPath.empty()) {
-        TakeMaskPath(QString::fromStdU16String(result.maskPath));
-    }
-    return true;
+    return loaded;
 }
 
 void CSkyfillDlg::LoadStartupPresets() {
     if (!LoadPresetFile(kDefaultPresets)) {
         m_presetBlock = DefaultPresetBlock();
+        CheckSlotButton(*m_presetGroup, m_presetBlock.m_presetSlot);
         ApplySlot(m_presetBlock.m_presetSlot);
     }
     m_lastAppliedSlot = m_presetBlock.m_presetSlot;
@@ -94,9 +95,7 @@ void CSkyfillDlg::OnPresetRadio(int slot) {
     m_lastAppliedSlot = m_presetBlock.m_presetSlot;
     StoreCurrentSlot();
     m_presetBlock.m_presetSlot = slot;
-    if (QAbstractButton* button = m_presetGroup->button(slot)) {
-        button->setChecked(true);
-    }
+    CheckSlotButton(*m_presetGroup, slot);
     ApplySlot(m_presetBlock.m_presetSlot);
     UpdateStatusLine();
 }

@@ -1,5 +1,7 @@
 #include "presets/preset_file.h"
 
+#include "presets/file_replace.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,22 +17,21 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string FolderOf(const std::string& fileName) {
-    const auto slash = fileName.rfind('/');
-    return slash == std::string::npos ? std::string(".") : fileName.substr(0, slash + 1);
-}
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, bytes, size);
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
+// Only a regular file is read: opening a pipe would wait for a writer, a device could
+// stream without end. Anything else counts as a file that cannot be opened.
+File OpenRegularFile(const std::string& fileName) {
+    const int fd =
+        fileName.empty() ? -1 : ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
     }
-    return true;
+    struct stat info {};
+    std::FILE* file =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? ::fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return File(file);
 }
 
 template <typename T> T Clamp(T value, T low, T high) {
@@ -86,25 +87,22 @@ PresetSaveResult SavePresetBytes(const std::string& fileName, const PresetBlock&
     if (fileName.empty()) {
         return result;
     }
-    std::string tempName = FolderOf(fileName) + ".skyfill-save-XXXXXX";
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) {
-        return result; // cannot be created: not reported
+    FileReplacement file(fileName);
+    if (!file.IsOpen()) {
+        return result; // neither created nor opened: not reported
     }
     auto fail = [&](PresetMessage message) {
-        ::close(fd);
-        ::unlink(tempName.c_str());
         result.message = message;
         return result;
     };
-    if (!WriteAll(fd, kPresetMagic, sizeof kPresetMagic)) {
+    if (!file.Write(kPresetMagic, sizeof kPresetMagic)) {
         return fail(PresetMessage::SaveInitiating);
     }
-    if (!WriteAll(fd, &block, sizeof block)) {
+    if (!file.Write(&block, sizeof block)) {
         return fail(PresetMessage::SaveBlock);
     }
     if (!maskPath.empty()) {
-        if (!WriteAll(fd, kMaskMagic, sizeof kMaskMagic)) {
+        if (!file.Write(kMaskMagic, sizeof kMaskMagic)) {
             return fail(PresetMessage::SaveSecondMagic);
         }
         uint8_t units[kMaskPathUnits * 2] = {};
@@ -113,21 +111,12 @@ PresetSaveResult SavePresetBytes(const std::string& fileName, const PresetBlock&
             units[i * 2] = static_cast<uint8_t>(maskPath[i] & 0xFF);
             units[i * 2 + 1] = static_cast<uint8_t>(maskPath[i] >> 8);
         }
-        if (!WriteAll(fd, units, sizeof units)) {
+        if (!file.Write(units, sizeof units)) {
             return fail(PresetMessage::SaveMaskName);
         }
     }
-    // A preset file is a user's file: readable by others as a fresh file would be.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    if (::fsync(fd) != 0) {
+    if (!file.Finish()) {
         return fail(maskPath.empty() ? PresetMessage::SaveBlock : PresetMessage::SaveMaskName);
-    }
-    if (::close(fd) != 0 || std::rename(tempName.c_str(), fileName.c_str()) != 0) {
-        ::unlink(tempName.c_str());
-        result.message = PresetMessage::SaveBlock;
-        return result;
     }
     result.saved = true;
     return result;
@@ -135,7 +124,7 @@ PresetSaveResult SavePresetBytes(const std::string& fileName, const PresetBlock&
 
 PresetLoadResult ReadPresetFile(const std::string& fileName) {
     PresetLoadResult result;
-    File file(fileName.empty() ? nullptr : std::fopen(fileName.c_str(), "rb"));
+    const File file = OpenRegularFile(fileName);
     if (!file) {
         return result;
     }

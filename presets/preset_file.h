@@ -35,10 +35,10 @@ struct PresetSaveResult {
     PresetMessage message = PresetMessage::None;
 };
 
-// Writes the file next to `fileName` under a temporary name and renames it into place
-// only when complete, so a failed or interrupted save never damages an existing file.
-// A file that cannot be created is not reported (message None). A path longer than
-// 299 code units is stored cut to 299.
+// Writes the file through a FileReplacement: links are followed, an existing file keeps
+// its mode, and an interrupted save leaves it whole wherever its folder allows a
+// temporary file. A file that can be neither created nor opened is not reported (message
+// None). A path longer than 299 code units is stored cut to 299.
 PresetSaveResult SavePresetBytes(const std::string& fileName, const PresetBlock& block,
                                  const std::u16string& maskPath);
 
@@ -57,7 +57,8 @@ struct PresetLoadResult {
 };
 
 // Reads a preset file without touching any live state; the caller replaces its block
-// only with a whole, checked one.
+// only with a whole, checked one. Only regular files are opened, and never in a way
+// that waits: anything else is NotOpened.
 PresetLoadResult ReadPresetFile(const std::string& fileName);
 
 // Brings every value that indexes something into its range, so a damaged or foreign

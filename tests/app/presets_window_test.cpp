@@ -48,6 +48,11 @@ protected:
         QFile file(name);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    static void WriteFile(const QString& name, const QByteArray& bytes) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
     static QByteArray BlockBytes(const PresetBlock& block) {
         return QByteArray(reinterpret_cast<const char*>(&block), sizeof block);
     }
@@ -146,6 +151,53 @@ TEST_F(PresetsWindowTest, ALoadMakesTheFilesActiveSlotLiveWithItsButton) {
     EXPECT_TRUE(prompts.told[0].startsWith(QStringLiteral("Load File|Something went wrong")));
     w.OnLoadPresetsFromFile(QString()); // a cancelled file dialog: silent
     EXPECT_EQ(prompts.told.size(), 1);
+}
+
+// A damaged mask section is reported, but the whole block before it stays loaded, and
+// the slot's button, the live settings and the status line follow it.
+TEST_F(PresetsWindowTest, ADamagedMaskSectionKeepsTheBlockAndTheWindowInAgreement) {
+    PresetBlock block = DefaultPresetBlock();
+    block.m_presetSlot = 3;
+    block.m_presetSlots[3].cloudSet = 1;
+    ASSERT_TRUE(SavePresetBytes("last.skf", block, u"").saved);
+    // The second magic and half a code unit: no path.
+    WriteFile(QStringLiteral("last.skf"), Read(QStringLiteral("last.skf")) + "KOVSKCF2x");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("last.skf"), QStringLiteral("default.skf")));
+
+    CSkyfillDlg& w = Start();
+    auto expectAgreement = [&] {
+        EXPECT_EQ(prompts.told,
+                  QStringList{QStringLiteral(
+                      "Load Mask File|Something went wrong\ngetting Alpha Mask name")});
+        prompts.told.clear();
+        EXPECT_EQ(BlockBytes(w.m_presetBlock), BlockBytes(block));
+        EXPECT_TRUE(w.Controls().m_presetRadio3->isChecked());
+        EXPECT_EQ(w.m_lastAppliedSlot, 3);
+        EXPECT_EQ(w.Controls().m_statusLine->text(),
+                  QStringLiteral("Quad split - Rotating clockwise - plus clouds 2"));
+    };
+    expectAgreement();                    // at start-up
+    w.Controls().m_presetRadio1->click(); // leaving slot "4" stores what is live into it
+    EXPECT_EQ(
+        std::memcmp(&w.m_presetBlock.m_presetSlots[3], &block.m_presetSlots[3], sizeof(PresetSlot)),
+        0);
+    w.OnLoadLast();
+    expectAgreement();
+    w.Controls().m_presetRadio1->click();
+    w.OnLoadPresetsFromFile(QDir::current().absoluteFilePath(QStringLiteral("last.skf")));
+    expectAgreement();
+}
+
+// Folders under the preset files' names are passed over silently, like missing files.
+TEST_F(PresetsWindowTest, FoldersNamedAsPresetFilesAreNotLoadedAndNotReported) {
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("default.skf")));
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("last.skf")));
+    CSkyfillDlg& w = Start();
+    w.OnLoadLast();
+    w.OnLoadPresetsFromFile(QDir::current().absoluteFilePath(QStringLiteral("last.skf")));
+    EXPECT_TRUE(prompts.told.isEmpty());
+    EXPECT_EQ(BlockBytes(w.m_presetBlock), BlockBytes(DefaultPresetBlock()));
+    EXPECT_TRUE(w.Controls().m_presetRadio0->isChecked());
 }
 
 TEST_F(PresetsWindowTest, StartUpLoadsDefaultPresetsAndATerminationSignalSavesLastOnes) {

@@ -1,14 +1,21 @@
+#include "presets/file_replace.h"
 #include "presets/preset_file.h"
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -195,6 +202,99 @@ TEST_F(PresetFileTest, AFailedSaveLeavesTheExistingFileWhole) {
     const PresetSaveResult nowhere = SavePresetBytes(PathOf("no/such/dir/x.skf"), other, u"");
     EXPECT_FALSE(nowhere.saved);
     EXPECT_EQ(nowhere.message, PresetMessage::None); // not reported
+}
+
+TEST_F(PresetFileTest, SavingKeepsTheFilesModeAndOwnerAndGoesThroughLinksToTheirTarget) {
+    fs::create_directories(dir / "real");
+    fs::create_directories(dir / "links");
+    const std::string target = PathOf("real/last.skf");
+    ASSERT_TRUE(SavePresetBytes(target, DefaultPresetBlock(), u"/m.png").saved);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0; // only root can give a file away
+    ASSERT_TRUE(!root || ::chown(target.c_str(), 4321, 4322) == 0);
+    // Saved by its own name, then through a chain of links, each relative to its folder.
+    fs::create_symlink("../real/last.skf", dir / "links" / "hop.skf");
+    fs::create_symlink("links/hop.skf", dir / "last.skf");
+    PresetBlock block = DefaultPresetBlock();
+    for (const std::string& name : {target, PathOf("last.skf")}) {
+        ++block.m_presetSlot;
+        ASSERT_TRUE(SavePresetBytes(name, block, u"").saved);
+        EXPECT_EQ(ReadPresetFile(target).block.m_presetSlot, block.m_presetSlot) << name;
+        struct stat info {};
+        ASSERT_EQ(::stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_TRUE(!root || (info.st_uid == 4321 && info.st_gid == 4322));
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "last.skf"));
+    EXPECT_TRUE(fs::is_symlink(dir / "links" / "hop.skf"));
+
+    fs::create_symlink("real/new.skf", dir / "fresh.skf"); // a link to a file not made yet
+    ASSERT_TRUE(SavePresetBytes(PathOf("fresh.skf"), block, u"").saved);
+    EXPECT_TRUE(fs::is_symlink(dir / "fresh.skf"));
+    EXPECT_EQ(Bytes(PathOf("real/new.skf")).size(), 176u);
+}
+
+// Root may make files in any folder: hooks that make no temporary file stand in for a
+// folder the user may not write to.
+TEST_F(PresetFileTest, WithoutATemporaryFileAnExistingFileIsRewrittenInPlace) {
+    FileReplaceHooks hooks = SystemFileReplaceHooks();
+    hooks.makeTemporary = [](std::string&) {
+        errno = EACCES;
+        return -1;
+    };
+    const std::string path = PathOf("last.skf");
+    Write(path, std::vector<uint8_t>(784, 'o'));
+    {
+        FileReplacement file(path, hooks);
+        ASSERT_TRUE(file.Write("new", 3));
+        EXPECT_TRUE(file.Finish());
+    }
+    EXPECT_EQ(Bytes(path), (std::vector<uint8_t>{'n', 'e', 'w'})); // nothing old after it
+    FileReplacement none(PathOf("none.skf"), hooks);               // nothing to rewrite
+    EXPECT_FALSE(none.IsOpen());
+    EXPECT_FALSE(fs::exists(PathOf("none.skf")));
+}
+
+// A rename survives a power cut only once its folder is on disk: the folder the links
+// lead to, synced after the new file is in place.
+TEST_F(PresetFileTest, TheTargetsFolderIsSyncedOnceTheNewFileIsInPlace) {
+    fs::create_directories(dir / "real");
+    fs::create_symlink("real/p.skf", dir / "p.skf");
+    std::vector<std::string> synced;
+    FileReplaceHooks hooks = SystemFileReplaceHooks();
+    hooks.syncFolder = [&](const std::string& folder) {
+        synced.push_back(folder);
+        EXPECT_EQ(Bytes(PathOf("real/p.skf")).size(), 3u);
+    };
+    FileReplacement file(PathOf("p.skf"), hooks);
+    ASSERT_TRUE(file.Write("abc", 3));
+    ASSERT_TRUE(file.Finish());
+    ASSERT_EQ(synced.size(), 1u);
+    EXPECT_TRUE(fs::equivalent(synced[0], dir / "real"));
+}
+
+// Opening a pipe for reading waits for a writer, for ever if none comes; a folder or a
+// pipe under a preset file's name counts as a file that cannot be opened.
+TEST_F(PresetFileTest, OnlyRegularFilesAreReadAndAPipeIsNeverWaitedOn) {
+    fs::create_directory(dir / "folder.skf");
+    EXPECT_EQ(ReadPresetFile(PathOf("folder.skf")).message, PresetMessage::None);
+
+    const std::string good = PathOf("good.skf");
+    ASSERT_TRUE(SavePresetBytes(good, DefaultPresetBlock(), u"/m.png").saved);
+    const std::vector<uint8_t> bytes = Bytes(good);
+    const std::string pipe = PathOf("pipe.skf");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // With a writing end held and a whole file in the pipe, a reader that does open it
+    // waits neither to open nor to read; closing that end would end any wait anyway.
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    auto reading = std::async(std::launch::async, [&] { return ReadPresetFile(pipe); });
+    (void)reading.wait_for(std::chrono::seconds(5));
+    ::close(writer);
+    const PresetLoadResult r = reading.get();
+    EXPECT_EQ(r.outcome, PresetLoadResult::Outcome::NotOpened);
+    EXPECT_EQ(r.message, PresetMessage::None);
 }
 
 // Damaged files of every kind: the reader never crashes, and whatever it accepts is a
