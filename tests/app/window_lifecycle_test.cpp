@@ -2,9 +2,9 @@
 
 #include "tests/app/window_test_support.h"
 
-#include <QDir>
-#include <QFile>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -27,7 +27,6 @@ protected:
             window->OnStop();
         }
         window.reset();
-        QDir().rmdir(QStringLiteral("last.skf"));
     }
 
     int CountTold(const QString& part) const {
@@ -53,11 +52,17 @@ TEST_F(WindowLifecycleTest, ATerminationSignalDuringTheExitQuestionEndsTheProgra
 }
 
 TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSaveAgain) {
-    // A folder in the way of "last.skf" makes the save at exit fail with a message.
-    QFile::remove(QStringLiteral("last.skf"));
-    ASSERT_TRUE(QDir().mkdir(QStringLiteral("last.skf")));
+    // Files may not grow past 100 bytes for a moment, so the save at exit fails with a
+    // message.
     prompts.whileOpen = [this] { window->ShutDownNow(); };
+    struct rlimit limit = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const struct rlimit small = {100, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     window->ShutDownNow();
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(window->HasEnded());
     EXPECT_EQ(CountTold(QStringLiteral("Save File|")), 1) << prompts.told.join('\n').toStdString();
     EXPECT_EQ(CountingRuntime::destroyed, 1);
