@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTimerEvent>
 #include <cstdlib>
 #include <ctime>
@@ -127,7 +128,11 @@ bool CSkyfillDlg::OnInitDialog() {
 
     m_opaqueOutput = 1;
     LoadStartupPresets();
-    m_ui->m_previewCheck->setChecked(m_previewMode != 0);
+    {
+        // Showing the loaded state is not a user's act.
+        const QSignalBlocker quiet(m_ui->m_previewCheck);
+        m_ui->m_previewCheck->setChecked(m_previewMode != 0);
+    }
 
     // At start-up the cloud set's number is shown even with clouds off.
     m_ui->m_statusLine->setText(

@@ -7,9 +7,41 @@
 #include "ui_skyfill_dlg.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QMenu>
 #include <QShortcut>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs `choose` once for every choice the user makes in a radio group, however it is
+// made. A click (mouse, keyboard, arrow keys) checks a button and then reports the
+// click; an assistive tool's toggle action only checks it; a click on the button that
+// is already checked only reports the click, and is still a choice. A button the
+// program checks to show the value `current` already holds is none.
+void OnUserChoice(QButtonGroup* group, QObject* context, std::function<int()> current,
+                  const std::function<void(int)>& choose) {
+    auto chosenInThisPress = std::make_shared<bool>(false);
+    QObject::connect(group, &QButtonGroup::idPressed, context,
+                     [chosenInThisPress] { *chosenInThisPress = false; });
+    QObject::connect(group, &QButtonGroup::idToggled, context,
+                     [chosenInThisPress, current = std::move(current), choose](int id, bool on) {
+                         if (on && id != current()) {
+                             *chosenInThisPress = true;
+                             choose(id);
+                         }
+                     });
+    QObject::connect(group, &QButtonGroup::idClicked, context, [chosenInThisPress, choose](int id) {
+        if (!*chosenInThisPress) {
+            choose(id);
+        }
+        *chosenInThisPress = false;
+    });
+}
+
+} // namespace
 
 void CSkyfillDlg::SetUpControls() {
     m_colourButton[0] = m_ui->m_colourButton0;
@@ -40,14 +72,24 @@ void CSkyfillDlg::SetUpControls() {
     m_ui->m_presetRadio0->setChecked(true);
     m_ui->m_fillFull->setChecked(true);
     m_ui->m_rotationStatic->setChecked(true);
-    connect(m_rotationGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
-    connect(m_presetGroup, &QButtonGroup::idClicked, this, &CSkyfillDlg::OnPresetRadio);
+    // ApplySlot and the preset loads set these values before they check a button.
+    OnUserChoice(
+        m_rotationGroup, this, [this] { return m_rotationMode; }, [this](int) { OnRadioGroup(); });
+    OnUserChoice(
+        m_fillGroup, this, [this] { return m_fillPattern; }, [this](int) { OnRadioGroup(); });
+    OnUserChoice(
+        m_presetGroup, this, [this] { return m_presetBlock.m_presetSlot; },
+        [this](int slot) { OnPresetRadio(slot); });
+    // A check box changes with every click, so its change alone is the user's act; the
+    // program sets check boxes with their signals blocked.
+    connect(m_ui->m_cloudCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnCloudCheck);
+    connect(m_ui->m_previewCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnPreviewCheck);
+    connect(m_ui->m_useMaskCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnUseMask);
+    connect(m_ui->m_invertCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnMaskSwitches);
+    connect(m_ui->m_useMaskAlphaCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnMaskSwitches);
+    connect(m_ui->m_revealAlphaCheck, &QCheckBox::toggled, this, &CSkyfillDlg::OnRevealAlpha);
     connect(m_ui->m_pasteButton, &QPushButton::clicked, this, &CSkyfillDlg::OnPaste);
     connect(m_ui->m_loadLastButton, &QPushButton::clicked, this, &CSkyfillDlg::OnLoadLast);
-    connect(m_ui->m_useMaskCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnUseMask);
-    connect(m_ui->m_invertCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnMaskSwitches);
-    connect(m_ui->m_useMaskAlphaCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnMaskSwitches);
-    connect(m_ui->m_revealAlphaCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnRevealAlpha);
     connect(m_ui->m_hFlipButton, &QPushButton::clicked, this, [this] { OnFlipMask(true); });
     connect(m_ui->m_vFlipButton, &QPushButton::clicked, this, [this] { OnFlipMask(false); });
     connect(m_ui->m_loadMaskButton, &QPushButton::clicked, this, [this] {
@@ -55,15 +97,16 @@ void CSkyfillDlg::SetUpControls() {
             this, QStringLiteral("Load Alpha image file"), QString(),
             QStringLiteral("Image Files (*.bmp *.gif *.jpg *.png *.tif);;All Files (*)")));
     });
-    connect(m_fillGroup, &QButtonGroup::idClicked, this, [this] { OnRadioGroup(); });
 
     connect(m_ui->m_exitButton, &QPushButton::clicked, this, &CSkyfillDlg::OnOK);
     connect(m_ui->m_startButton, &QPushButton::clicked, this, &CSkyfillDlg::OnStart);
     connect(m_ui->m_stopButton, &QPushButton::clicked, this, &CSkyfillDlg::OnStop);
-    connect(m_ui->m_cloudCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnCloudCheck);
-    connect(m_ui->m_previewCheck, &QCheckBox::clicked, this, &CSkyfillDlg::OnPreviewCheck);
     connect(m_ui->m_rotationSpeedSlider, &QSlider::valueChanged, this,
             &CSkyfillDlg::OnRotationSlider);
+    // A vertical Qt slider keeps its minimum at the bottom; this one's top end is
+    // position -4 (clouds up fastest), and Up and Page Up move toward it.
+    m_ui->m_cloudSpeedSlider->setInvertedAppearance(true);
+    m_ui->m_cloudSpeedSlider->setInvertedControls(true);
     connect(m_ui->m_cloudSpeedSlider, &QSlider::valueChanged, this, &CSkyfillDlg::OnCloudSlider);
     connect(m_ui->m_resolutionButton, &MenuButton::commandChosen, this,
             &CSkyfillDlg::OnResolutionChosen);

@@ -8,12 +8,19 @@
 #include "ui_skyfill_dlg.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 
 namespace {
 
 QString Word(std::string_view word) {
     return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+// A box set to show a value the program already holds: no user act, so no handler.
+void ShowChecked(QAbstractButton* box, bool checked) {
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
 }
 
 } // namespace
@@ -172,6 +179,7 @@ void CSkyfillDlg::ApplySlot(int32_t index) {
         m_currentColour[i] = slot.cornerColours[i];
     }
     ShowColours(m_baseColour);
+    // Set before the buttons, so checking them shows a value held and is no user choice.
     m_fillPattern = slot.fillPattern;
     m_rotationMode = slot.rotationMode;
     if (QAbstractButton* b = m_fillGroup->button(slot.fillPattern)) {
@@ -181,17 +189,17 @@ void CSkyfillDlg::ApplySlot(int32_t index) {
         b->setChecked(true);
     }
     m_cloudsOn = slot.cloudsOn;
-    m_ui->m_cloudCheck->setChecked(slot.cloudsOn != 0);
+    ShowChecked(m_ui->m_cloudCheck, slot.cloudsOn != 0);
     m_cloudSet = slot.cloudSet;
     m_ui->m_cloudSetButton->setText(QString::number(slot.cloudSet + 1));
-    m_ui->m_useMaskCheck->setChecked(slot.useMask != 0);
-    m_ui->m_invertCheck->setChecked(slot.invertTransparency != 0);
-    m_ui->m_useMaskAlphaCheck->setChecked(slot.useMaskAlpha != 0);
+    ShowChecked(m_ui->m_useMaskCheck, slot.useMask != 0);
+    ShowChecked(m_ui->m_invertCheck, slot.invertTransparency != 0);
+    ShowChecked(m_ui->m_useMaskAlphaCheck, slot.useMaskAlpha != 0);
     PullRadioGroups();
     ApplyMaskSettings();
     SetOutputAlphaType();
     m_previewMode = m_presetBlock.m_presetPreviewMode;
-    m_ui->m_previewCheck->setChecked(m_previewMode != 0);
+    ShowChecked(m_ui->m_previewCheck, m_previewMode != 0);
 
     // The slider handlers run on every redraw; a programmatic move must run them too.
     {

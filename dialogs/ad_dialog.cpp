@@ -4,6 +4,7 @@
 #include "dialogs/support_placement.h"
 #include "ui_ad_dialog.h"
 
+#include <QScreen>
 #include <QTimerEvent>
 #include <utility>
 
@@ -57,8 +58,10 @@ void AdDialog::OnInitDialog() {
 
 void AdDialog::ShowBeside(QWidget& mainWindow) {
     OnInitDialog();
+    const QScreen* screen = mainWindow.screen();
     const SupportPlacement placement =
-        PlaceSupportBeside(mainWindow.frameGeometry(), frameGeometry().size());
+        PlaceSupportBeside(mainWindow.frameGeometry(), frameGeometry().size(),
+                           screen != nullptr ? screen->availableGeometry() : QRect());
     mainWindow.move(placement.mainTopLeft);
     move(placement.supportTopLeft);
     show();

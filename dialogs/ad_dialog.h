@@ -46,8 +46,8 @@ public:
     void OnInitDialog();
 
     // The first showing: sets the window up, moves `mainWindow` and this window as
-    // PlaceSupportBeside says, and shows this window. Where the window system places
-    // windows itself the moves are only requests.
+    // PlaceSupportBeside says for the main window's screen, and shows this window.
+    // Where the window system places windows itself the moves are only requests.
     void ShowBeside(QWidget& mainWindow);
 
     bool TimerRunning(int timerId) const;

@@ -13,5 +13,9 @@ struct SupportPlacement {
 };
 
 // `mainWindow` is the main window's frame as it first appeared; `supportSize` the
-// support window's frame size.
-SupportPlacement PlaceSupportBeside(const QRect& mainWindow, const QSize& supportSize);
+// support window's frame size; `available` the screen's area free for windows. On a
+// screen too narrow for that placement the pair moves sideways together until it fits;
+// where even that cannot fit, each window is kept inside on its own, so they overlap.
+// An invalid `available` places them as above, wherever that is.
+SupportPlacement PlaceSupportBeside(const QRect& mainWindow, const QSize& supportSize,
+                                    const QRect& available = QRect());

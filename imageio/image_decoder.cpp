@@ -153,7 +153,9 @@ bool Complete(const QByteArray& format, const QByteArray& d) {
     return format == "tiff" || format == "tif";
 }
 
-bool ToPicture(const QImage& decoded, PixelPicture& out) {
+// A GIF is a palette picture of 8 bits a pixel: its transparent index marks no alpha
+// channel, so that pixel keeps its palette colour and is opaque like every other.
+bool ToPicture(const QImage& decoded, bool paletteOnly, PixelPicture& out) {
     const QImage image = decoded.convertToFormat(QImage::Format_ARGB32);
     if (image.isNull()) {
         return false;
@@ -161,8 +163,8 @@ bool ToPicture(const QImage& decoded, PixelPicture& out) {
     PixelPicture picture;
     picture.width = image.width();
     picture.height = image.height();
-    const bool hasAlpha = decoded.hasAlphaChannel();
-    picture.bitsPerPixel = hasAlpha ? 32 : 24;
+    const bool hasAlpha = !paletteOnly && decoded.hasAlphaChannel();
+    picture.bitsPerPixel = paletteOnly ? 8 : hasAlpha ? 32 : 24;
     picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 4);
     uint8_t* p = picture.pixels.data();
     for (int y = 0; y < image.height(); ++y) {
@@ -210,7 +212,7 @@ bool DecodeImageData(const QByteArray& data, PixelPicture& out) {
             int64_t{image.width()} * image.height() > kMaxPixels) {
             return false;
         }
-        return ToPicture(image, out);
+        return ToPicture(image, format == "gif", out);
     } catch (const std::bad_alloc&) {
         return false;
     }

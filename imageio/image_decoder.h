@@ -10,6 +10,7 @@
 // Image files for the alpha mask: BMP, GIF, JPEG, PNG and TIFF, recognised by their
 // content, decoded to straight (not premultiplied) B, G, R, A bytes. A file with an
 // alpha channel gives bitsPerPixel 32; one without gives 24 and alpha 255 everywhere.
+// A GIF gives 8 and alpha 255 everywhere, its transparent colour included.
 //
 // Refused (false, `out` untouched): unreadable or empty files, other formats, data that
 // does not decode, files cut short, and pictures larger than the limits below whatever

@@ -7,6 +7,7 @@
 #include "ui_about_dlg.h"
 #include "ui_skyfill_dlg.h"
 
+#include <QAccessible>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -154,6 +155,86 @@ TEST_F(WindowTest, SlidersSetPeriodAndCloudSpeed) {
     ui().m_cloudSpeedSlider->setValue(-4);
     EXPECT_EQ(window->m_cloudSpeed, 4);
     EXPECT_EQ(ui().m_cloudSpeedLabel->text(), QStringLiteral("Cloud speed 4"));
+}
+
+// The top end of the slider is position -4: the clouds move up fastest.
+TEST_F(WindowTest, CloudSpeedSliderTopEndMovesTheCloudsUpFastest) {
+    StartAndSettle();
+    QSlider* slider = ui().m_cloudSpeedSlider;
+    // A click on the groove pages toward the click, and one page spans the range.
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, 2));
+    EXPECT_EQ(slider->value(), -4);
+    EXPECT_EQ(window->m_cloudSpeed, 4);
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[0].cloudSpeed, 4);
+    EXPECT_EQ(ui().m_cloudSpeedLabel->text(), QStringLiteral("Cloud speed 4"));
+
+    slider->setValue(4);
+    QTest::keyClick(slider, Qt::Key_Up);
+    EXPECT_EQ(window->m_cloudSpeed, -3);
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_EQ(window->m_cloudSpeed, 4);
+}
+
+// What assistive technology does: the control's own toggle action, with no click.
+void ToggleAccessibly(QAbstractButton* control) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+    ASSERT_NE(face, nullptr);
+    ASSERT_NE(face->actionInterface(), nullptr);
+    face->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+}
+
+TEST_F(WindowTest, ControlsToggledThroughAccessibilityActAsWhenClicked) {
+    StartAndSettle();
+    ToggleAccessibly(ui().m_rotationCw);
+    ToggleAccessibly(ui().m_fillQuad);
+    ToggleAccessibly(ui().m_cloudCheck);
+    EXPECT_EQ(ui().m_statusLine->text(),
+              QStringLiteral("Quad split - Rotating clockwise - no clouds"));
+    EXPECT_EQ(window->m_rotationMode, 1);
+    EXPECT_EQ(Pixel(1279, 719) & 0xFFFFFF, 0x00B5BDu); // quad split, rendered
+    ToggleAccessibly(ui().m_previewCheck);
+    EXPECT_EQ(window->m_previewMode, 0);
+    ToggleAccessibly(ui().m_useMaskCheck);
+    EXPECT_EQ(window->m_useMask, 1);
+    EXPECT_EQ(window->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRA);
+    ToggleAccessibly(ui().m_invertCheck);
+    ToggleAccessibly(ui().m_useMaskAlphaCheck);
+    ToggleAccessibly(ui().m_revealAlphaCheck);
+    EXPECT_EQ(window->m_invertTransparency, 1);
+    EXPECT_EQ(window->m_useMaskAlpha, 1);
+    EXPECT_EQ(window->m_revealAlpha, 1);
+
+    // Slot "2" takes over; slot "1" keeps the edits.
+    ToggleAccessibly(ui().m_presetRadio1);
+    EXPECT_EQ(window->m_presetBlock.m_presetSlot, 1);
+    EXPECT_EQ(window->m_lastAppliedSlot, 0);
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[0].fillPattern, 3);
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[0].useMask, 1);
+    EXPECT_EQ(window->m_useMask, 0);
+    EXPECT_EQ(ui().m_statusLine->text(),
+              QStringLiteral("Horizontal split - Rotating clockwise - plus clouds 1"));
+}
+
+// A click both checks a button and reports the click: the handler still runs once. The
+// program's own checking of buttons runs none.
+TEST_F(WindowTest, OneHandlerRunPerUserActAndNoneForTheProgramsOwnChanges) {
+    StartAndSettle();
+    ui().m_rotationCw->click();
+    QTest::mouseClick(ui().m_presetRadio4, Qt::LeftButton);
+    EXPECT_EQ(window->m_lastAppliedSlot, 0); // a second run would make it 4
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[0].rotationMode, 1);
+    // The button of the active slot changes nothing on screen and still stores the slot.
+    ui().m_rotationCcw->click();
+    QTest::keyClick(ui().m_presetRadio4, Qt::Key_Space);
+    EXPECT_EQ(window->m_lastAppliedSlot, 4);
+    EXPECT_EQ(window->m_presetBlock.m_presetSlots[4].rotationMode, 2);
+
+    // Quad split, clockwise, clouds on: any handler would show it in the status line.
+    const QString status = ui().m_statusLine->text();
+    window->ApplySlot(3);
+    EXPECT_TRUE(ui().m_cloudCheck->isChecked());
+    EXPECT_TRUE(ui().m_fillQuad->isChecked());
+    EXPECT_EQ(ui().m_statusLine->text(), status);
 }
 
 TEST_F(WindowTest, RotationAdvancesOnlyWhileSending) {

@@ -6,6 +6,7 @@
 #include "ui_ad_dialog.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
@@ -27,6 +28,37 @@ TEST(SupportPlacement, MainMovesLeftAndSupportStandsBesideItCentred) {
     // Taller by an odd amount: half of 33 is 16.
     const SupportPlacement odd = PlaceSupportBeside(QRect(0, 0, 400, 300), QSize(50, 333));
     EXPECT_EQ(odd.supportTopLeft, QPoint(-40, -16));
+
+    // A screen with room for both changes nothing.
+    const SupportPlacement wide =
+        PlaceSupportBeside(main, QSize(661, 560), QRect(0, 0, 1920, 1040));
+    EXPECT_EQ(wide.mainTopLeft, taller.mainTopLeft);
+    EXPECT_EQ(wide.supportTopLeft, taller.supportTopLeft);
+}
+
+TEST(SupportPlacement, BothWindowsStayOnANarrowScreen) {
+    const QSize mainSize(448, 520);
+    const QSize supportSize(661, 560);
+    // A 1300-pixel-wide area right of a side panel on a second screen, the main window
+    // centred on it: the pair moves right just far enough, keeping its gap.
+    const QRect offset(1980, 30, 1300, 1000);
+    const SupportPlacement moved =
+        PlaceSupportBeside(QRect({2406, 270}, mainSize), supportSize, offset);
+    EXPECT_EQ(moved.mainTopLeft, QPoint(1980, 270));
+    EXPECT_EQ(moved.supportTopLeft, QPoint(1980 + 448 + 10, 250));
+
+    // Too narrow for both side by side: each at its own edge, overlapping.
+    const QRect narrow(0, 0, 1024, 728);
+    const SupportPlacement overlap =
+        PlaceSupportBeside(QRect({288, 104}, mainSize), supportSize, narrow);
+    EXPECT_EQ(overlap.mainTopLeft, QPoint(0, 104));
+    EXPECT_EQ(overlap.supportTopLeft, QPoint(1024 - 661, 84));
+
+    // A taller support window beside a main window at the top stays below the panel.
+    const SupportPlacement top =
+        PlaceSupportBeside(QRect({2406, 40}, mainSize), supportSize, offset);
+    EXPECT_EQ(top.mainTopLeft.y(), 40);
+    EXPECT_EQ(top.supportTopLeft.y(), 30);
 }
 
 struct OpenedPages {
@@ -104,20 +136,24 @@ TEST(SupportDialog, HidesAfterBothTimers) {
     EXPECT_FALSE(support.TimerRunning(AdDialog::kHideTimer));
 }
 
-TEST(SupportDialog, ShowBesideMovesBothWindows) {
+TEST(SupportDialog, ShowBesideMovesBothWindowsAndKeepsThemOnTheScreen) {
     QWidget mainWindow;
-    mainWindow.setGeometry(600, 300, 448, 520);
+    mainWindow.setGeometry(600, 100, 448, 520);
     mainWindow.show();
     // Positions are of the window frames, decorations included.
     const QRect mainFrame = mainWindow.frameGeometry();
     AdDialog support(kLinks, nullptr, &mainWindow);
-    const int supportHeight = support.frameGeometry().height();
+    const QSize supportSize = support.frameGeometry().size();
     support.ShowBeside(mainWindow);
     EXPECT_TRUE(support.isVisible());
     EXPECT_NE(support.PictureBox(), nullptr);
-    EXPECT_EQ(mainWindow.pos(), mainFrame.topLeft() - QPoint(450, 0));
-    EXPECT_EQ(support.pos().x(), mainWindow.pos().x() + mainFrame.width() + 10);
-    EXPECT_EQ(support.pos().y(), mainFrame.y() - (supportHeight - mainFrame.height()) / 2);
+    EXPECT_EQ(mainWindow.pos().y(), mainFrame.y());
+    EXPECT_EQ(support.pos().y(), mainFrame.y() - (supportSize.height() - mainFrame.height()) / 2);
+    // The test screen is narrower than the two side by side: each stays inside it.
+    const QRect available = mainWindow.screen()->availableGeometry();
+    ASSERT_LT(available.width(), mainFrame.width() + 10 + supportSize.width());
+    EXPECT_TRUE(available.contains(QRect(mainWindow.pos(), mainFrame.size())));
+    EXPECT_TRUE(available.contains(QRect(support.pos(), supportSize)));
 }
 
 } // namespace

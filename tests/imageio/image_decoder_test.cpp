@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST(DecodeImage, EveryFormatWithoutAlphaIsOpaqueAtItsOwnSize) {
         ASSERT_TRUE(DecodeImageData(ValidFile(format), p)) << format;
         EXPECT_EQ(p.width, 40) << format;
         EXPECT_EQ(p.height, 30) << format;
-        EXPECT_EQ(p.bitsPerPixel, 24) << format;
+        EXPECT_EQ(p.bitsPerPixel, QByteArray(format) == "gif" ? 8 : 24) << format;
         for (int i = 0; i < 40 * 30; ++i) {
             ASSERT_EQ(p.pixels[4 * i + 3], 255) << format;
         }
@@ -91,13 +92,13 @@ TEST(DecodeImage, EveryFormatWithoutAlphaIsOpaqueAtItsOwnSize) {
     }
 }
 
-TEST(DecodeImage, GifPaletteAndTransparentIndex) {
+TEST(DecodeImage, GifTransparentIndexKeepsItsColourAndIsOpaque) {
     PixelPicture p;
     ASSERT_TRUE(DecodeImageData(Gif(40, 30, GifIndices(40, 30), kPalette, 3), p));
-    EXPECT_EQ(p.bitsPerPixel, 32);
+    EXPECT_EQ(p.bitsPerPixel, 8);
     EXPECT_EQ(At(p, 1, 0), 0xFFFF0000u);
     EXPECT_EQ(At(p, 6, 0), 0xFF123456u);
-    EXPECT_EQ(At(p, 3, 0) >> 24, 0u); // the transparent index
+    EXPECT_EQ(At(p, 3, 0), 0xFF0000FFu); // the transparent index
 }
 
 TEST(DecodeImage, TiffWithAlphaKeepsIt) {
@@ -241,20 +242,26 @@ TEST_F(MaskFile, APathThatIsNoRegularFileIsRefusedWithoutWaiting) {
     EXPECT_FALSE(imageio::DecodeImageFile(m_dir.path(), p)); // a folder
 }
 
-TEST_F(MaskFile, AJpegMaskWithItsOwnAlphaIsOpaque) {
-    ImageBuffer mask;
-    ASSERT_TRUE(
-        imageio::LoadImageFile(mask, Write("m.jpg", Encode(Pattern(50, 40, false), "jpeg", 90))));
-    ASSERT_TRUE(mask.ScaleToSize(64, 36, mask.m_fileImage));
-    std::vector<uint8_t> frame(64 * 36 * 4, 7);
-    ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, false, true));
-    for (int i = 0; i < 64 * 36; ++i) {
-        ASSERT_EQ(frame[4 * i + 3], 255);
-    }
-    ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, true, true));
-    for (int i = 0; i < 64 * 36; ++i) {
-        ASSERT_EQ(frame[4 * i + 3], 0);
-        ASSERT_EQ(frame[4 * i], 7);
+// A GIF's transparent colour is no alpha channel: with "its own alpha" it is as
+// opaque as a JPEG.
+TEST_F(MaskFile, JpegAndGifMasksWithTheirOwnAlphaAreOpaque) {
+    const std::pair<const char*, QByteArray> files[] = {
+        {"m.jpg", Encode(Pattern(50, 40, false), "jpeg", 90)},
+        {"m.gif", Gif(50, 40, GifIndices(50, 40), kPalette, 3)}};
+    for (const auto& [name, data] : files) {
+        ImageBuffer mask;
+        ASSERT_TRUE(imageio::LoadImageFile(mask, Write(name, data))) << name;
+        ASSERT_TRUE(mask.ScaleToSize(64, 36, mask.m_fileImage));
+        std::vector<uint8_t> frame(64 * 36 * 4, 7);
+        ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, false, true));
+        for (int i = 0; i < 64 * 36; ++i) {
+            ASSERT_EQ(frame[4 * i + 3], 255) << name << " " << i;
+        }
+        ASSERT_TRUE(mask.ApplyMaskAlpha(frame.data(), 64, 36, true, true));
+        for (int i = 0; i < 64 * 36; ++i) {
+            ASSERT_EQ(frame[4 * i + 3], 0) << name << " " << i;
+            ASSERT_EQ(frame[4 * i], 7);
+        }
     }
 }
 
