@@ -19,13 +19,7 @@ class MaskWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        SkyfillEnvironment environment;
-        environment.runtime = CountingRuntime::Make();
-        environment.prompts = &prompts;
-        environment.alone = true;
-        environment.startupDraw = 7;
-        environment.openUrl = [](const QUrl&) {};
-        window = std::make_unique<CSkyfillDlg>(std::move(environment));
+        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 0));
         ASSERT_TRUE(window->OnInitDialog());
         window->OnTimer(CSkyfillDlg::kSettleTimer);
     }

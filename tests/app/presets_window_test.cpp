@@ -31,14 +31,7 @@ protected:
 
     CSkyfillDlg& Start() {
         window.reset();
-        SkyfillEnvironment environment;
-        environment.runtime = CountingRuntime::Make();
-        environment.prompts = &prompts;
-        environment.alone = true;
-        environment.processId = 77;
-        environment.startupDraw = 7;
-        environment.openUrl = [](const QUrl&) {};
-        window = std::make_unique<CSkyfillDlg>(std::move(environment));
+        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 77));
         EXPECT_TRUE(window->OnInitDialog());
         window->OnTimer(CSkyfillDlg::kSettleTimer);
         return *window;

@@ -11,14 +11,7 @@ namespace {
 class WindowLifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SkyfillEnvironment environment;
-        environment.runtime = CountingRuntime::Make();
-        environment.prompts = &prompts;
-        environment.processId = 4343;
-        environment.startupDraw = 7;
-        environment.openUrl = [](const QUrl&) {};
-        environment.alone = true;
-        window = std::make_unique<CSkyfillDlg>(std::move(environment));
+        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 4343));
         ASSERT_TRUE(window->OnInitDialog());
         window->OnTimer(CSkyfillDlg::kSettleTimer);
     }

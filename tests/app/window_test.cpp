@@ -24,13 +24,8 @@ namespace {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SkyfillEnvironment environment;
-        environment.runtime = CountingRuntime::Make();
-        environment.prompts = &prompts;
-        environment.processId = 4242;
-        environment.startupDraw = 7;
+        SkyfillEnvironment environment = AloneEnvironment(prompts, 4242);
         environment.openUrl = [this](const QUrl& url) { opened << url; };
-        environment.alone = true;
         window = std::make_unique<CSkyfillDlg>(std::move(environment));
     }
     void TearDown() override {

@@ -92,3 +92,15 @@ struct CountingRuntime {
         return runtime;
     }
 };
+
+// A window that runs alone on the counting stand-in, its questions answered by `prompts`.
+inline SkyfillEnvironment AloneEnvironment(ScriptedPrompts& prompts, uint32_t processId) {
+    SkyfillEnvironment environment;
+    environment.runtime = CountingRuntime::Make();
+    environment.prompts = &prompts;
+    environment.processId = processId;
+    environment.startupDraw = 7;
+    environment.openUrl = [](const QUrl&) {};
+    environment.alone = true;
+    return environment;
+}
