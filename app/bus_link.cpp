@@ -1,8 +1,6 @@
 #include "app/bus_link.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
 
 BusLink::BusLink(QDBusConnection connection, QObject* parent)
     : QObject(parent), m_connection(std::move(connection)) {
@@ -41,19 +39,36 @@ QString BusLink::CopyBusName(int32_t instanceNumber) {
     return QStringLiteral("uk.KovaCo.Skyfill.Copy%1").arg(instanceNumber + 1);
 }
 
+namespace {
+
+// The bus's own service, and how long the window thread may wait on it.
+constexpr int kBusCallTimeoutMs = 5000;
+
+QDBusMessage BusCall(const char* method) {
+    return QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QString::fromLatin1(method));
+}
+
+} // namespace
+
 BusLink::Claim BusLink::ClaimCopyNumber(int32_t instanceNumber) {
-    QDBusConnectionInterface* bus = m_listening ? m_connection.interface() : nullptr;
-    if (bus == nullptr) {
+    if (!m_listening) {
         return Claim::Failed;
     }
+    // Without queueing: a taken name is refused at once, never handed over later.
+    constexpr uint kDoNotQueue = 4;
+    constexpr uint kPrimaryOwner = 1;
+    constexpr uint kAlreadyOwner = 4;
     const QString name = CopyBusName(instanceNumber);
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        bus->registerService(name, QDBusConnectionInterface::DontQueueService,
-                             QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid()) {
+    QDBusMessage request = BusCall("RequestName");
+    request << name << kDoNotQueue;
+    const QDBusMessage reply = m_connection.call(request, QDBus::Block, kBusCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
         return Claim::Failed;
     }
-    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    const uint code = reply.arguments()[0].toUInt();
+    if (code != kPrimaryOwner && code != kAlreadyOwner) {
         return Claim::Taken;
     }
     m_claimedName = name;
@@ -62,7 +77,9 @@ BusLink::Claim BusLink::ClaimCopyNumber(int32_t instanceNumber) {
 
 void BusLink::ReleaseCopyNumber() {
     if (!m_claimedName.isEmpty() && m_connection.isConnected()) {
-        m_connection.interface()->unregisterService(m_claimedName);
+        QDBusMessage release = BusCall("ReleaseName");
+        release << m_claimedName;
+        m_connection.call(release, QDBus::Block, kBusCallTimeoutMs);
     }
     m_claimedName.clear();
 }

@@ -48,6 +48,9 @@ int CSkyfillApp::InitInstance(bool headless) {
     }
     environment.runtime = LoadNdiRuntime();
     environment.processId = static_cast<uint32_t>(::getpid());
+    // Caught before start-up, so a service manager's early stop still ends the program
+    // through the exit step once the window runs.
+    const bool signalsCaught = CatchTerminationSignals();
     CSkyfillDlg dialog(std::move(environment));
     if (!dialog.OnInitDialog()) {
         // The user has been told; nothing that needs the runtime was set up.
@@ -55,7 +58,7 @@ int CSkyfillApp::InitInstance(bool headless) {
     }
     // Ended by the session or a service manager: keep the settings as an exit would.
     std::unique_ptr<QSocketNotifier> notifier;
-    if (CatchTerminationSignals()) {
+    if (signalsCaught) {
         notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
         QObject::connect(notifier.get(), &QSocketNotifier::activated, &dialog, [&dialog] {
             // Drained, or the notifier would fire again and again.

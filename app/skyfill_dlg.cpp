@@ -10,6 +10,7 @@
 #include "resources/pictures.h"
 #include "ui_skyfill_dlg.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QContextMenuEvent>
 #include <QDBusConnection>
@@ -191,15 +192,35 @@ void CSkyfillDlg::OnOK() {
 }
 
 void CSkyfillDlg::ShutDownNow() {
-    // An open question or message would hold the exit up; nobody may be there to answer.
-    m_prompts->DismissOpen();
+    // Anything open would hold the exit up, and nobody may be there to answer it.
+    m_prompts->StopWaiting();
+    CloseOpenDialogs();
     if (!m_shuttingDown) {
         ShutDown();
     }
 }
 
+void CSkyfillDlg::CloseOpenDialogs() {
+    // Each close ends one nested event loop once this handler returns; the bound only
+    // guards against a window that refuses to go.
+    for (int i = 0; i < 16; ++i) {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+        } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                   dialog != nullptr && dialog != this) {
+            dialog->reject();
+        } else {
+            return;
+        }
+    }
+}
+
 void CSkyfillDlg::ShutDown() {
     m_shuttingDown = true;
+    // No settlement, rotation or logo step may run in a nested loop of the steps below.
+    for (int id = kSettleTimer; id <= kLogoLateTimer; ++id) {
+        KillTimer(id);
+    }
     if (m_output) {
         OnStop();
         // Only a window that started up fully has presets worth keeping.
@@ -214,9 +235,6 @@ void CSkyfillDlg::ShutDown() {
     // Only now, with the sender gone, may a newcomer take this copy's number.
     if (m_bus != nullptr) {
         m_bus->ReleaseCopyNumber();
-    }
-    for (int id = kSettleTimer; id <= kLogoLateTimer; ++id) {
-        KillTimer(id);
     }
     m_ended = true;
     QDialog::done(QDialog::Accepted);

@@ -170,6 +170,7 @@ private:
     void WriteMaskAlpha(uint8_t* store, int32_t width, int32_t height, bool useMask);
     void ApplyPendingAlpha(uint8_t* store, int32_t width, int32_t height);
     void ShutDown();
+    void CloseOpenDialogs();
     int32_t DrawStartupNumber();
 
     std::unique_ptr<Ui::CSkyfillDlg> m_ui;

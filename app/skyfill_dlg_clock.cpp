@@ -85,22 +85,27 @@ void CSkyfillDlg::EndLogo() {
 void CSkyfillDlg::SettleInstance() {
     // Before anything that may wait on a message box, so the timer cannot fire again.
     KillTimer(kSettleTimer);
-    const Settlement settlement =
-        m_bus != nullptr && m_bus->IsConnected()
-            ? SettleInstanceNumber(*this,
-                                   [this](int32_t n) {
-                                       switch (m_bus->ClaimCopyNumber(n)) {
-                                       case BusLink::Claim::Granted:
-                                           return true;
-                                       case BusLink::Claim::Taken:
-                                           return false;
-                                       case BusLink::Claim::Failed:
-                                           break;
-                                       }
-                                       // The bus would not say: go by the answers.
-                                       return m_instanceInUse[n] == 0;
-                                   })
-            : SettleInstanceNumber(*this);
+    if (m_instanceNumberPending == 0 || m_shuttingDown) {
+        return;
+    }
+    Settlement settlement;
+    if (m_bus != nullptr && m_bus->IsConnected()) {
+        // A name the bus would not grant or refuse is taken: taking it without owning
+        // it could give two copies one number.
+        bool busAnswered = false;
+        settlement = SettleInstanceNumber(*this, [this, &busAnswered](int32_t n) {
+            const BusLink::Claim claim = m_bus->ClaimCopyNumber(n);
+            busAnswered = busAnswered || claim != BusLink::Claim::Failed;
+            return claim == BusLink::Claim::Granted;
+        });
+        if (!busAnswered) {
+            // The bus cannot arbitrate at all: go by the other copies' answers.
+            m_instanceNumberPending = 1;
+            settlement = SettleInstanceNumber(*this);
+        }
+    } else {
+        settlement = SettleInstanceNumber(*this);
+    }
     switch (settlement.kind) {
     case Settlement::Kind::NotPending:
         break;
@@ -121,7 +126,8 @@ void CSkyfillDlg::SettleInstance() {
 }
 
 void CSkyfillDlg::OnBusPost(int command, qint64 argument) {
-    if (m_ended) {
+    // Not even while the exit waits on a message: a remote start would restart sending.
+    if (m_ended || m_shuttingDown) {
         return;
     }
     const PostReaction reaction = HandleBusPost(*this, command, argument);

@@ -38,7 +38,9 @@ void CSkyfillDlg::ReportSenderFailure() {
     m_senderFailureReported = true;
     char name[kSourceNameBytes];
     FormatSourceName(m_instanceNumber, name);
-    const int error = m_output->CreateError();
+    // The stand-in says why through errno; the vendor's runtime makes no such promise.
+    const int error =
+        m_environment.runtime.origin == NdiRuntimeOrigin::StandIn ? m_output->CreateError() : 0;
     QString why;
     if (error == EEXIST) {
         why = QStringLiteral("another sender on this machine already uses that name");

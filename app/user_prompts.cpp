@@ -1,8 +1,15 @@
 #include "app/user_prompts.h"
 
 #include <QMessageBox>
+#include <cstdio>
 
 int MessageBoxPrompts::Show(QMessageBox& box) {
+    if (!m_waiting) {
+        // Still said, where a program ending unattended says things.
+        std::fprintf(stderr, "skyfill: %s: %s\n", box.windowTitle().toLocal8Bit().constData(),
+                     box.text().toLocal8Bit().constData());
+        return QMessageBox::Cancel;
+    }
     m_open.append(&box);
     const int result = box.exec();
     m_open.removeAll(&box);
@@ -20,7 +27,8 @@ void MessageBoxPrompts::Tell(const QString& caption, const QString& text) {
     Show(box);
 }
 
-void MessageBoxPrompts::DismissOpen() {
+void MessageBoxPrompts::StopWaiting() {
+    m_waiting = false;
     for (const QPointer<QMessageBox>& box : m_open) {
         if (box) {
             box->done(QMessageBox::Cancel);

@@ -15,8 +15,9 @@ public:
     // True only when the user chose OK.
     virtual bool AskOkCancel(const QString& caption, const QString& text) = 0;
     virtual void Tell(const QString& caption, const QString& text) = 0;
-    // Closes whatever is open as if cancelled, for a program told to end.
-    virtual void DismissOpen() {}
+    // For a program told to end, where nobody may be there to answer: closes whatever
+    // is open as if cancelled, and from now on nothing waits for an answer.
+    virtual void StopWaiting() {}
 };
 
 class MessageBoxPrompts : public UserPrompts {
@@ -24,12 +25,13 @@ public:
     explicit MessageBoxPrompts(QWidget* owner) : m_owner(owner) {}
     bool AskOkCancel(const QString& caption, const QString& text) override;
     void Tell(const QString& caption, const QString& text) override;
-    void DismissOpen() override;
+    void StopWaiting() override;
 
 private:
     int Show(QMessageBox& box);
 
     QWidget* m_owner;
+    bool m_waiting = true;
     // The boxes open now, innermost last.
     QList<QPointer<QMessageBox>> m_open;
 };

@@ -80,10 +80,20 @@ FileReplacement::FileReplacement(const std::string& fileName, FileReplaceHooks h
             m_target.clear(); // a folder, pipe or device is never replaced
             return;
         }
+        // A file its owner made read-only stays as it is, as opening it would fail.
+        if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) {
+            m_target.clear();
+            return;
+        }
         m_keepAttributes = true;
         m_mode = existing.st_mode & 07777;
         m_owner = existing.st_uid;
         m_group = existing.st_gid;
+        // A rename would leave the file's other names with the old contents.
+        if (existing.st_nlink > 1) {
+            m_fd = OpenInPlace(m_target);
+            return;
+        }
     }
     m_temporary = FolderOf(m_target) + ".skyfill-save-XXXXXX";
     m_fd = m_hooks.makeTemporary(m_temporary);

@@ -206,7 +206,12 @@ TEST_F(PresetsWindowTest, StartUpLoadsDefaultPresetsAndATerminationSignalSavesLa
     skyfill.setWorkingDirectory(workDir.path());
     skyfill.start(QStringLiteral(SKYFILL_BINARY), {});
     ASSERT_TRUE(skyfill.waitForStarted(5000));
-    QTest::qWait(1500);
+    // Until it has titled itself, however long a busy machine takes.
+    QByteArray said;
+    for (int waited = 0; !said.contains("- No ") && waited < 120000; waited += 50) {
+        skyfill.waitForReadyRead(50);
+        said += skyfill.readAllStandardError();
+    }
     skyfill.terminate(); // SIGTERM
     ASSERT_TRUE(skyfill.waitForFinished(10000));
     EXPECT_EQ(skyfill.exitStatus(), QProcess::NormalExit);

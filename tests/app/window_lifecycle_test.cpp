@@ -2,11 +2,35 @@
 
 #include "tests/app/window_test_support.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
+
+// While it lives, files may not grow past 100 bytes, so every preset save fails with a
+// message.
+class SavesFail {
+public:
+    SavesFail() : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_limit);
+        const struct rlimit small = {100, m_limit.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SavesFail() {
+        ::setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    SavesFail(const SavesFail&) = delete;
+    SavesFail& operator=(const SavesFail&) = delete;
+
+private:
+    void (*m_handler)(int);
+    struct rlimit m_limit = {};
+};
 
 class WindowLifecycleTest : public ::testing::Test {
 protected:
@@ -45,19 +69,42 @@ TEST_F(WindowLifecycleTest, ATerminationSignalDuringTheExitQuestionEndsTheProgra
 }
 
 TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSaveAgain) {
-    // Files may not grow past 100 bytes for a moment, so the save at exit fails with a
-    // message.
     prompts.whileOpen = [this] { window->ShutDownNow(); };
-    struct rlimit limit = {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const struct rlimit small = {100, limit.rlim_max};
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    window->ShutDownNow();
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        const SavesFail failing;
+        window->ShutDownNow();
+    }
     EXPECT_TRUE(window->HasEnded());
     EXPECT_EQ(CountTold(QStringLiteral("Save File|")), 1) << prompts.told.join('\n').toStdString();
+    EXPECT_EQ(CountingRuntime::destroyed, 1);
+}
+
+TEST_F(WindowLifecycleTest, ATerminationSignalClosesRealMessageBoxesAndNothingWaitsAfterIt) {
+    window.reset();
+    window = std::make_unique<CSkyfillDlg>([this] {
+        SkyfillEnvironment environment = AloneEnvironment(prompts, 4344);
+        environment.prompts = nullptr; // real boxes, on the offscreen screen
+        return environment;
+    }());
+    ASSERT_TRUE(window->OnInitDialog());
+    window->OnTimer(CSkyfillDlg::kSettleTimer);
+    // Should anything still wait for an answer, this answers it, so the test fails
+    // rather than hangs.
+    bool rescued = false;
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&rescued] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            rescued = true;
+            box->reject();
+        }
+    });
+    watchdog.start(20000);
+    const SavesFail failing;
+    // The signal comes while "OK to exit?" is open; the save at exit then fails.
+    QTimer::singleShot(0, window.get(), [this] { window->ShutDownNow(); });
+    window->OnOK();
+    EXPECT_FALSE(rescued);
+    EXPECT_TRUE(window->HasEnded());
     EXPECT_EQ(CountingRuntime::destroyed, 1);
 }
 

@@ -228,6 +228,12 @@ TEST_F(PresetFileTest, SavingKeepsTheFilesModeAndOwnerAndGoesThroughLinksToTheir
     EXPECT_TRUE(fs::is_symlink(dir / "last.skf"));
     EXPECT_TRUE(fs::is_symlink(dir / "links" / "hop.skf"));
 
+    // A file with a second name is rewritten where it is, so both names see the save.
+    fs::create_hard_link(target, dir / "second.skf");
+    ++block.m_presetSlot;
+    ASSERT_TRUE(SavePresetBytes(target, block, u"").saved);
+    EXPECT_EQ(ReadPresetFile(PathOf("second.skf")).block.m_presetSlot, block.m_presetSlot);
+
     fs::create_symlink("real/new.skf", dir / "fresh.skf"); // a link to a file not made yet
     ASSERT_TRUE(SavePresetBytes(PathOf("fresh.skf"), block, u"").saved);
     EXPECT_TRUE(fs::is_symlink(dir / "fresh.skf"));
