@@ -14,10 +14,8 @@
 #include <QDBusSignature>
 #include <QDBusVariant>
 #include <QTest>
-#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
-#include <set>
 
 namespace {
 
@@ -195,25 +193,6 @@ TEST_F(BusCoordinationTest, MessagesOfAnyOtherShapeAndFloodedAnswersDoNoHarm) {
         [&] { return first.m_sending == 1 && second.m_sending == 1 && third.m_sending == 1; }));
 }
 
-TEST_F(BusCoordinationTest, CopiesStartedTogetherTakeDistinctNumbers) {
-    // All announce before any of them settles, as copies started in the same instant do.
-    std::vector<CSkyfillDlg*> started;
-    for (uint32_t pid = 4001; pid <= 4004; ++pid) {
-        started.push_back(&Launch(pid));
-    }
-    ASSERT_TRUE(WaitFor([&] {
-        return std::none_of(started.begin(), started.end(), [](CSkyfillDlg* copy) {
-            return copy->TimerRunning(CSkyfillDlg::kSettleTimer);
-        });
-    }));
-    std::set<int32_t> numbers;
-    for (CSkyfillDlg* copy : started) {
-        numbers.insert(copy->m_instanceNumber);
-        EXPECT_TRUE(copy->Output()->HasSender());
-    }
-    EXPECT_EQ(numbers, (std::set<int32_t>{0, 1, 2, 3}));
-}
-
 TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDeclined) {
     // Eight copies hold the eight numbers.
     for (int n = 0; n < 8; ++n) {
@@ -228,12 +207,6 @@ TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDecline
     EXPECT_FALSE(ninth.HasEnded());
     EXPECT_FALSE(ninth.Output()->HasSender());
     EXPECT_EQ(ninth.windowTitle(), QStringLiteral("Kova NDI® Skyfill"));
-
-    // A holder that goes away frees its number for the next newcomer.
-    QDBusConnection::disconnectFromBus(QStringLiteral("holder4"));
-    CSkyfillDlg& tenth = Launch(2010);
-    ASSERT_TRUE(WaitFor([&] { return !tenth.TimerRunning(CSkyfillDlg::kSettleTimer); }));
-    EXPECT_EQ(tenth.m_instanceNumber, 4);
 }
 
 } // namespace

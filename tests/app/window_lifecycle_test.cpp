@@ -58,16 +58,6 @@ protected:
     std::unique_ptr<CSkyfillDlg> window;
 };
 
-TEST_F(WindowLifecycleTest, ATerminationSignalDuringTheExitQuestionEndsTheProgramOnce) {
-    window->OnStart();
-    prompts.answers = {true};
-    prompts.whileOpen = [this] { window->ShutDownNow(); };
-    window->OnOK();
-    EXPECT_TRUE(window->HasEnded());
-    EXPECT_EQ(CountingRuntime::destroyed, 1);
-    EXPECT_EQ(window->Output(), nullptr);
-}
-
 TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSaveAgain) {
     prompts.whileOpen = [this] { window->ShutDownNow(); };
     {

@@ -136,24 +136,4 @@ TEST(SupportDialog, HidesAfterBothTimers) {
     EXPECT_FALSE(support.TimerRunning(AdDialog::kHideTimer));
 }
 
-TEST(SupportDialog, ShowBesideMovesBothWindowsAndKeepsThemOnTheScreen) {
-    QWidget mainWindow;
-    mainWindow.setGeometry(600, 100, 448, 520);
-    mainWindow.show();
-    // Positions are of the window frames, decorations included.
-    const QRect mainFrame = mainWindow.frameGeometry();
-    AdDialog support(kLinks, nullptr, &mainWindow);
-    const QSize supportSize = support.frameGeometry().size();
-    support.ShowBeside(mainWindow);
-    EXPECT_TRUE(support.isVisible());
-    EXPECT_NE(support.PictureBox(), nullptr);
-    EXPECT_EQ(mainWindow.pos().y(), mainFrame.y());
-    EXPECT_EQ(support.pos().y(), mainFrame.y() - (supportSize.height() - mainFrame.height()) / 2);
-    // The test screen is narrower than the two side by side: each stays inside it.
-    const QRect available = mainWindow.screen()->availableGeometry();
-    ASSERT_LT(available.width(), mainFrame.width() + 10 + supportSize.width());
-    EXPECT_TRUE(available.contains(QRect(mainWindow.pos(), mainFrame.size())));
-    EXPECT_TRUE(available.contains(QRect(support.pos(), supportSize)));
-}
-
 } // namespace
