@@ -1,6 +1,7 @@
 #include "ndi/standin_runtime.h"
 
 #include "ndi/frame_clock.h"
+#include "ndi/segment_directory.h"
 #include "ndi/seqlock_fence.h"
 #include "ndi/standin_segment.h"
 
@@ -14,6 +15,7 @@
 #include <set>
 #include <string>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace standin {
@@ -83,16 +85,45 @@ bool Reserve(Sender& s, uint64_t bytes) {
     return true;
 }
 
-// Creates the segment exclusively; a stale one of the same name is removed once.
-int CreateSegment(const std::string& name) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const int fd = shm_open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0644);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+// Creates the user's segment for `sourceName` exclusively and says its name. A stale
+// segment of the user's under the name is reclaimed; a name squatted by anything else
+// (another user's object, a link, a FIFO) is given up for an alternate. A live sender of
+// the user's under any of the source's names keeps it: EEXIST.
+int CreateSegment(const std::string& sourceName, std::string& segmentName) {
+    const uid_t user = geteuid();
+    if (FindSource(sourceName, user)) {
+        errno = EEXIST;
+        return -1;
+    }
+    constexpr int kAlternates = 4;
+    for (int candidate = 0; candidate <= kAlternates; ++candidate) {
+        segmentName = candidate == 0 ? SegmentNameFor(sourceName, user)
+                                     : AlternateSegmentNameFor(sourceName, user);
+        if (segmentName.empty()) {
+            errno = EINVAL;
+            return -1;
         }
-        if (!RemoveIfStale(name)) {
-            // The caller reports why: a live sender holds the name.
-            errno = EEXIST;
+        int error = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const int fd = shm_open(segmentName.c_str(),
+                                    O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                                    S_IRUSR | S_IWUSR);
+            if (fd >= 0) {
+                // The umask may have taken the owner's own bits away.
+                fchmod(fd, S_IRUSR | S_IWUSR);
+                return fd;
+            }
+            error = errno;
+            if (error != EEXIST || !RemoveIfStale(segmentName)) {
+                break;
+            }
+        }
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
+        if (const auto own = SegmentReader::Open(segmentName, user); own && !own->Stale()) {
+            errno = EEXIST; // a sender of the user's got there first
             return -1;
         }
     }
@@ -117,12 +148,8 @@ NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t* settings) {
     } else {
         sourceName = "Skyfill stand-in " + std::to_string(getpid());
     }
-    const std::string segmentName = SegmentNameFor(sourceName);
-    if (segmentName.empty()) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    const int fd = CreateSegment(segmentName);
+    std::string segmentName;
+    const int fd = CreateSegment(sourceName, segmentName);
     if (fd < 0) {
         return nullptr;
     }

@@ -2,14 +2,18 @@
 
 // How the built-in stand-in runtime publishes a source, and how a monitor reads it.
 //
-// Each live sender owns one POSIX shared-memory segment named
-//     "/skyfill-ndi." + the source name, with every byte other than A-Z, a-z, 0-9,
-//     '-' and '_' written as '%' and two upper-case hex digits
-// (so "Kova Gradient 1" is "/skyfill-ndi.Kova%20Gradient%201", found on Linux as
-// /dev/shm/skyfill-ndi.Kova%20Gradient%201). The segment starts with a SegmentHeader
-// and holds the latest frame at offset headerBytes, rows packed top to bottom. Only
-// the owner writes; everyone else maps it read-only. The owner's process id and start
-// time identify segments left behind by a crashed process, which anyone may remove.
+// Each live sender owns one POSIX shared-memory segment in its user's namespace:
+//     "/skyfill-ndi." + the owner's user id + "." + the source name, with every byte
+//     other than A-Z, a-z, 0-9, '-' and '_' written as '%' and two upper-case hex digits
+// (so user 1000's "Kova Gradient 1" is /dev/shm/skyfill-ndi.1000.Kova%20Gradient%201).
+// Anyone may create files in /dev/shm, so a name squatted by something that is not the
+// user's own segment is given up for one with a random suffix "~" + 8 hex digits; the
+// source name in the header, not the segment name, says which source a segment is.
+// Segments are mode 0600 and owned by the user in their name; anything else under such a
+// name is ignored. The segment starts with a SegmentHeader and holds the latest frame at
+// offset headerBytes, rows packed top to bottom. Only the owner writes. The owner's
+// process id and start time identify segments left behind by a crashed process, which
+// the same user may remove.
 
 #include <atomic>
 #include <cstddef>
@@ -17,18 +21,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <sys/types.h>
 
 namespace standin {
 
 inline constexpr std::string_view kSegmentPrefix = "/skyfill-ndi.";
+inline constexpr char kAlternateMark = '~';
 inline constexpr char kMagic[8] = {'S', 'K', 'Y', 'F', 'N', 'D', 'I', '\0'};
 inline constexpr uint32_t kLayoutVersion = 1;
 inline constexpr std::size_t kSourceNameBytes = 256;
 inline constexpr std::size_t kMetadataBytes = 4096;
 inline constexpr uint32_t kHeaderBytes = 8192;
-// Enough for one 4096 x 2160 frame of 4 bytes a pixel, the largest Skyfill sends.
-inline constexpr uint64_t kFrameCapacity = uint64_t{4096} * 2160 * 4;
+// The largest frame Skyfill sends (and its menus list): 4096 x 2160, 4 bytes a pixel.
+inline constexpr int32_t kMaxWidth = 4096;
+inline constexpr int32_t kMaxHeight = 2160;
+inline constexpr uint64_t kFrameCapacity = uint64_t{kMaxWidth} * kMaxHeight * 4;
 
 struct SegmentHeader {
     // Written once, before changeCounter first becomes even and non-zero.
@@ -67,63 +74,26 @@ static_assert(offsetof(SegmentHeader, xres) == 4400);
 static_assert(offsetof(SegmentHeader, frameCounter) == 4432);
 static_assert(sizeof(SegmentHeader) == 4448 && sizeof(SegmentHeader) <= kHeaderBytes);
 
-// The segment name for a source, or empty when the name is empty or too long.
-std::string SegmentNameFor(std::string_view sourceName);
+// The first-choice segment name for a user's source, or empty when the source name is
+// empty or too long.
+std::string SegmentNameFor(std::string_view sourceName, uid_t user);
+
+// The same with a random alternate suffix, for when the first choice is squatted.
+std::string AlternateSegmentNameFor(std::string_view sourceName, uid_t user);
+
+struct ParsedSegmentName {
+    uid_t user = 0;
+    std::string sourceName; // decoded from the segment name: a claim, not a fact
+    bool alternate = false;
+};
+
+// Splits a segment name ("/skyfill-ndi....") into its parts; nothing when it is not one.
+std::optional<ParsedSegmentName> ParseSegmentName(std::string_view segmentName);
 
 // The start time of a process in clock ticks after boot, or 0 when unknown.
 uint64_t ProcessStartTime(int32_t pid);
 
 // True while the process that created a segment still runs.
 bool OwnerAlive(int32_t pid, uint64_t startTime);
-
-struct SourceInfo {
-    std::string segmentName;
-    std::string sourceName;
-    std::string metadata;
-    int32_t ownerPid = 0;
-    int32_t xres = 0;
-    int32_t yres = 0;
-    uint32_t fourCC = 0;
-    int32_t frameRateN = 0;
-    int32_t frameRateD = 0;
-    float aspect = 0;
-    int32_t stride = 0;
-    uint64_t frameCounter = 0;
-    int64_t lastFrameNs = 0;
-};
-
-// A read-only view of one segment.
-class SegmentReader {
-public:
-    static std::optional<SegmentReader> Open(const std::string& segmentName);
-    SegmentReader(SegmentReader&& other) noexcept;
-    SegmentReader& operator=(SegmentReader&&) = delete;
-    ~SegmentReader();
-
-    // A consistent copy of the header, and of the frame when `frame` is given.
-    // False when the segment is not (or not yet) a valid stand-in segment, or when the
-    // owner kept changing it for every attempt.
-    bool Read(SourceInfo& info, std::vector<uint8_t>* frame = nullptr) const;
-
-    // True when the segment was left behind by a process that has ended, or never
-    // became valid and is older than a few seconds.
-    bool Stale() const;
-
-private:
-    SegmentReader(std::string name, const uint8_t* base, std::size_t bytes, int64_t ctimeSec);
-    std::string m_name;
-    const uint8_t* m_base;
-    std::size_t m_bytes;
-    int64_t m_ctimeSec;
-};
-
-// Names of all stand-in segments on this machine, live or stale, sorted.
-std::vector<std::string> ListSegments();
-
-// Every live source, sorted by source name. Stale segments met on the way are removed.
-std::vector<SourceInfo> ListLiveSources();
-
-// Removes one segment if it is stale; true when it was removed.
-bool RemoveIfStale(const std::string& segmentName);
 
 } // namespace standin

@@ -1,4 +1,5 @@
 #include "ndi/frame_clock.h"
+#include "ndi/segment_directory.h"
 #include "ndi/sender_setup.h"
 #include "ndi/standin_runtime.h"
 #include "ndi/standin_segment.h"
@@ -47,9 +48,9 @@ struct TestFrame {
 
 std::optional<standin::SourceInfo> ReadSource(const std::string& name,
                                               std::vector<uint8_t>* frame = nullptr) {
-    const auto reader = standin::SegmentReader::Open(standin::SegmentNameFor(name));
+    const auto reader = standin::FindSource(name, geteuid());
     standin::SourceInfo info;
-    if (!reader || !reader->Read(info, frame)) {
+    if (!reader || reader->Read(info, frame) != standin::SegmentReader::Outcome::Read) {
         return std::nullopt;
     }
     return info;
@@ -150,7 +151,7 @@ TEST(StandIn, PublishesNameMetadataFormatAndPixelsUntilDestroyed) {
     }
 
     api.send_destroy(sender);
-    EXPECT_FALSE(standin::SegmentReader::Open(standin::SegmentNameFor(name)));
+    EXPECT_FALSE(standin::SegmentReader::Open(standin::SegmentNameFor(name, geteuid()), geteuid()));
     api.destroy();
 }
 
@@ -255,16 +256,17 @@ TEST(StandIn, ASegmentLeftByACrashedProcessIsRemovedAndItsNameReused) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_EQ(WEXITSTATUS(status), 0);
 
-    const std::string segment = standin::SegmentNameFor(name);
+    const std::string segment = standin::SegmentNameFor(name, geteuid());
     {
-        const auto reader = standin::SegmentReader::Open(segment);
+        const auto reader = standin::SegmentReader::Open(segment, geteuid());
         ASSERT_TRUE(reader);
         EXPECT_TRUE(reader->Stale());
     }
-    for (const standin::SourceInfo& live : standin::ListLiveSources()) {
+    for (const standin::SourceInfo& live : standin::ListLiveSources(geteuid())) {
         EXPECT_NE(live.sourceName, name);
     }
-    EXPECT_FALSE(standin::SegmentReader::Open(segment)) << "listing removes stale segments";
+    EXPECT_FALSE(standin::SegmentReader::Open(segment, geteuid()))
+        << "listing removes stale segments";
 
     // The same when the creator finds it first.
     const pid_t second = fork();
@@ -281,11 +283,26 @@ TEST(StandIn, ASegmentLeftByACrashedProcessIsRemovedAndItsNameReused) {
 }
 
 TEST(StandIn, SegmentNamesAreReadableAndDistinct) {
-    EXPECT_EQ(standin::SegmentNameFor("Kova Gradient 1"), "/skyfill-ndi.Kova%20Gradient%201");
-    EXPECT_NE(standin::SegmentNameFor("a b"), standin::SegmentNameFor("a_b"));
-    EXPECT_NE(standin::SegmentNameFor("a/b"), standin::SegmentNameFor("a%2Fb"));
-    EXPECT_EQ(standin::SegmentNameFor(""), "");
-    EXPECT_EQ(standin::SegmentNameFor(std::string(200, ' ')), ""); // 600 bytes encoded
+    EXPECT_EQ(standin::SegmentNameFor("Kova Gradient 1", 1000),
+              "/skyfill-ndi.1000.Kova%20Gradient%201");
+    EXPECT_NE(standin::SegmentNameFor("a b", 0), standin::SegmentNameFor("a_b", 0));
+    EXPECT_NE(standin::SegmentNameFor("a/b", 0), standin::SegmentNameFor("a%2Fb", 0));
+    EXPECT_NE(standin::SegmentNameFor("a", 1), standin::SegmentNameFor("a", 10));
+    EXPECT_EQ(standin::SegmentNameFor("", 0), "");
+    EXPECT_EQ(standin::SegmentNameFor(std::string(200, ' '), 0), ""); // 600 bytes encoded
+    for (const char* source : {"Kova Gradient 1", "a/b%~.\x1b"}) {
+        for (const std::string& name : {standin::SegmentNameFor(source, 4321),
+                                        standin::AlternateSegmentNameFor(source, 4321)}) {
+            const auto parsed = standin::ParseSegmentName(name);
+            ASSERT_TRUE(parsed) << name;
+            EXPECT_EQ(parsed->user, 4321u);
+            EXPECT_EQ(parsed->sourceName, source);
+        }
+    }
+    for (const char* bad : {"/skyfill-ndi.Kova", "/skyfill-ndi..a", "/skyfill-ndi.12.",
+                            "/other.1.a", "/skyfill-ndi.1.a%4", "/skyfill-ndi.1.a b"}) {
+        EXPECT_FALSE(standin::ParseSegmentName(bad)) << bad;
+    }
     EXPECT_EQ(Create(standin::Api(), std::string(200, ' '), false), nullptr);
 }
 

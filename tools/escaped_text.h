@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text from shared memory, made safe for a terminal: control characters (C0, DEL and the
+// C1 range), bytes that are not UTF-8 and the backslash are written as \xNN, so a source
+// name or metadata cannot send escape sequences. Printable UTF-8 passes unchanged.
+std::string Escaped(std::string_view text);
