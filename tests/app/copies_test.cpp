@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -16,7 +17,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <pwd.h>
 #include <set>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -34,6 +38,7 @@ struct Copy {
     std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     QByteArray errors;
+    bool ownGroup = false; // runs as another user in a process group of its own
 
     QByteArray ReadErrors() {
         errors += process->readAllStandardError();
@@ -54,7 +59,11 @@ protected:
     void EndAll() {
         for (auto& copy : copies) {
             if (copy.process->state() != QProcess::NotRunning) {
-                copy.process->terminate();
+                if (copy.ownGroup) {
+                    ::kill(-static_cast<pid_t>(copy.process->processId()), SIGTERM);
+                } else {
+                    copy.process->terminate();
+                }
             }
         }
         for (auto& copy : copies) {
@@ -63,8 +72,9 @@ protected:
         copies.clear();
     }
 
-    // Starts a copy without a display; returns at once.
-    Copy& Start() {
+    // Starts a copy without a display; returns at once. Given a user id, the copy runs
+    // as that user on a session bus of its own, in a process group of its own.
+    Copy& Start(std::optional<uid_t> user = std::nullopt) {
         Copy copy;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
@@ -72,7 +82,22 @@ protected:
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
-        copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
+        if (user) {
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+            env.insert(QStringLiteral("HOME"), copy.dir->path());
+            copy.process->setProcessEnvironment(env);
+            EXPECT_EQ(::chown(QFile::encodeName(copy.dir->path()).constData(), *user, *user), 0);
+            const QString id = QString::number(*user);
+            copy.ownGroup = true;
+            copy.process->start(QStringLiteral("setsid"),
+                                {QStringLiteral("setpriv"), "--reuid=" + id, "--regid=" + id,
+                                 QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                                 QStringLiteral("dbus-run-session"), QStringLiteral("--"),
+                                 QStringLiteral(SKYFILL_BINARY)});
+        } else {
+            copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
+        }
         EXPECT_TRUE(copy.process->waitForStarted(60000));
         copies.push_back(std::move(copy));
         return copies.back();
@@ -194,6 +219,35 @@ TEST_F(CopiesTest, AHangUpEndsACopyTheWayTerminationDoes) {
     EXPECT_EQ(copy.process->exitCode(), 0);
     EXPECT_TRUE(QFileInfo(copy.dir->filePath(QStringLiteral("last.skf"))).isFile());
     EXPECT_FALSE(Sources().contains(QStringLiteral("Kova Gradient 1")));
+}
+
+// Each user's sources have names of their own: another user's copy 1 takes nothing from
+// this user's, and the monitor shows it, saying whose it is, only when asked.
+TEST_F(CopiesTest, TwoUsersEachPublishTheirOwnCopyOne) {
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
+        GTEST_SKIP() << "switching users needs root and setpriv";
+    }
+    constexpr uid_t kOtherUser = 65534;
+    Start();
+    Start(kOtherUser);
+    EXPECT_EQ(SettledNumber(copies[0]), 1) << copies[0].errors.constData();
+    EXPECT_EQ(SettledNumber(copies[1]), 1) << copies[1].errors.constData();
+    EXPECT_EQ(QStringList(Sources().keys()), SourceNames(1));
+
+    QProcess monitor;
+    monitor.start(QStringLiteral(SKYFILL_MONITOR),
+                  {QStringLiteral("list"), QStringLiteral("--all-users")});
+    ASSERT_TRUE(monitor.waitForFinished(120000));
+    QStringList owners;
+    for (const QByteArray& line : monitor.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields[0] == "Kova Gradient 1") {
+            owners << (fields.size() == 7 ? QString::fromUtf8(fields[6]) : QStringLiteral("mine"));
+        }
+    }
+    const QString other = QString::fromLocal8Bit(getpwuid(kOtherUser)->pw_name);
+    owners.sort();
+    EXPECT_EQ(owners, QStringList({QStringLiteral("mine"), "user " + other}));
 }
 
 } // namespace
