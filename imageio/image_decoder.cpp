@@ -1,156 +1,57 @@
 #include "imageio/image_decoder.h"
 
+#include "imageio/coverage.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <algorithm>
 #include <new>
 
 namespace {
 
-uint32_t ReadLittle(const QByteArray& d, qsizetype at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        v = (v << 8) | static_cast<uint8_t>(d[at + i]);
-    }
-    return v;
-}
+constexpr imageio::SizeLimit kLimit{imageio::kMaxSide, imageio::kMaxPixels};
 
-uint32_t ReadBig(const QByteArray& d, qsizetype at, int bytes) {
-    uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) {
-        v = (v << 8) | static_cast<uint8_t>(d[at + i]);
-    }
-    return v;
-}
-
-// Qt's PNG and TIFF readers fail on missing data by themselves; its JPEG, GIF and BMP
-// readers hand back whatever they got, padded. These checks find the end the format
-// promises before the picture is decoded.
-
-// Every chunk must be there up to IEND.
-bool PngComplete(const QByteArray& d) {
-    qsizetype at = 8;
-    while (at + 12 <= d.size()) {
-        const int64_t length = ReadBig(d, at, 4);
-        if (d.mid(at + 4, 4) == "IEND") {
-            return true;
-        }
-        at += 12 + length;
-    }
-    return false;
-}
-
-// Entropy-coded data never holds FF D9 (an FF there is stuffed or a restart marker),
-// so the end-of-image marker must follow the last start-of-scan marker.
-bool JpegComplete(const QByteArray& d) {
-    const qsizetype lastScan = d.lastIndexOf(QByteArray("\xFF\xDA", 2));
-    return lastScan >= 0 && d.indexOf(QByteArray("\xFF\xD9", 2), lastScan) > lastScan;
-}
-
-// Skips a run of sub-blocks starting at `at`; -1 when the data ends first.
-qsizetype SkipSubBlocks(const QByteArray& d, qsizetype at) {
-    while (at < d.size()) {
-        const uint8_t length = static_cast<uint8_t>(d[at]);
-        at += 1 + length;
-        if (length == 0) {
-            return at;
-        }
-    }
-    return -1;
-}
-
-// The block structure must run unbroken to the trailer.
-bool GifComplete(const QByteArray& d) {
-    if (d.size() < 13) {
-        return false;
-    }
-    const uint8_t screenFlags = static_cast<uint8_t>(d[10]);
-    qsizetype at = 13;
-    if (screenFlags & 0x80) {
-        at += 3 * (qsizetype{2} << (screenFlags & 7));
-    }
-    while (at >= 0 && at < d.size()) {
-        const uint8_t kind = static_cast<uint8_t>(d[at]);
-        if (kind == 0x3B) {
-            return true;
-        }
-        if (kind == 0x21) {
-            at = SkipSubBlocks(d, at + 2);
-        } else if (kind == 0x2C) {
-            if (at + 10 > d.size()) {
-                return false;
-            }
-            const uint8_t imageFlags = static_cast<uint8_t>(d[at + 9]);
-            at += 10;
-            if (imageFlags & 0x80) {
-                at += 3 * (qsizetype{2} << (imageFlags & 7));
-            }
-            at = SkipSubBlocks(d, at + 1); // after the LZW code size
-        } else {
-            return false;
-        }
-    }
-    return false;
-}
-
-// Whether `rows` rows of `width` pixels of `bits` each, padded to four bytes, fit in the
-// file after `dataOffset`; by division, since a hostile header overflows the product.
-bool RowsFit(const QByteArray& d, int64_t dataOffset, int64_t width, int64_t bits, int64_t rows) {
-    const int64_t stride = ((width * bits + 31) / 32) * 4;
-    return width > 0 && stride > 0 && dataOffset <= d.size() &&
-           rows <= (d.size() - dataOffset) / stride;
-}
-
-// Uncompressed rows must all be in the file; a run-length picture must reach its
-// end-of-bitmap code.
-bool BmpComplete(const QByteArray& d) {
-    if (d.size() < 30) {
-        return false;
-    }
-    const int64_t dataOffset = ReadLittle(d, 10, 4);
-    const int64_t headerSize = ReadLittle(d, 14, 4);
-    if (headerSize == 12) { // the old OS/2 header: 16-bit sizes, never compressed
-        return RowsFit(d, dataOffset, ReadLittle(d, 18, 2), ReadLittle(d, 24, 2),
-                       ReadLittle(d, 20, 2));
-    }
-    if (headerSize < 40 || d.size() < 14 + 40 || dataOffset >= d.size()) {
-        return false;
-    }
-    const int64_t width = static_cast<int32_t>(ReadLittle(d, 18, 4));
-    const int64_t height =
-        std::abs(static_cast<int64_t>(static_cast<int32_t>(ReadLittle(d, 22, 4))));
-    const int64_t bits = ReadLittle(d, 28, 2);
-    const uint32_t compression = ReadLittle(d, 30, 4);
-    if (compression == 1 || compression == 2) {
-        const int64_t imageSize = ReadLittle(d, 34, 4);
-        const qsizetype end =
-            imageSize > 0
-                ? static_cast<qsizetype>(std::min<int64_t>(dataOffset + imageSize, d.size()))
-                : d.size();
-        return end >= 2 && d[end - 2] == 0 && d[end - 1] == 1;
-    }
-    if (compression != 0 && compression != 3 && compression != 6) {
-        return true; // embedded JPEG/PNG and the like: the embedded reader judges
-    }
-    return RowsFit(d, dataOffset, width, bits, height);
-}
-
-bool Complete(const QByteArray& format, const QByteArray& d) {
+// Qt's PNG and TIFF readers fail on missing data by themselves, but every reader takes
+// the memory its header claims first, and the JPEG, GIF and BMP readers hand back
+// whatever they got, padded. So the size and the data are checked before decoding.
+bool Covered(const QByteArray& format, const QByteArray& d) {
+    const imageio::Bytes bytes(reinterpret_cast<const uint8_t*>(d.constData()),
+                               static_cast<std::size_t>(d.size()));
     if (format == "png") {
-        return PngComplete(d);
+        return imageio::PngCovered(bytes, kLimit);
     }
     if (format == "jpeg" || format == "jpg") {
-        return JpegComplete(d);
+        return imageio::JpegCovered(bytes, kLimit);
     }
     if (format == "gif") {
-        return GifComplete(d);
+        return imageio::GifCovered(bytes, kLimit);
     }
     if (format == "bmp") {
-        return BmpComplete(d);
+        return imageio::BmpCovered(bytes, kLimit);
     }
-    return format == "tiff" || format == "tif";
+    if (format == "tiff" || format == "tif") {
+        return imageio::TiffCovered(bytes, kLimit);
+    }
+    return false;
+}
+
+bool WithinLimits(const QSize& size) {
+    return kLimit.Admits(size.width(), size.height());
+}
+
+// Qt's readers then refuse larger pictures themselves: room for the largest one at 16 bits
+// a channel (floating-point files only come smaller). The limit is process-wide, which the
+// program's other, smaller pictures do not mind, and QT_IMAGEIO_MAXALLOC overrides it,
+// which is why sizes are checked before decoding.
+void LimitReaderAllocations() {
+    static const bool limited = [] {
+        constexpr int64_t kMegabyte = int64_t{1} << 20;
+        QImageReader::setAllocationLimit(
+            static_cast<int>((imageio::kMaxPixels * 8 + kMegabyte - 1) / kMegabyte));
+        return true;
+    }();
+    (void)limited;
 }
 
 // A GIF is a palette picture of 8 bits a pixel: its transparent index marks no alpha
@@ -193,23 +94,21 @@ bool DecodeImageData(const QByteArray& data, PixelPicture& out) {
     if (!device.open(QIODevice::ReadOnly)) {
         return false;
     }
+    LimitReaderAllocations();
     QImageReader reader(&device);
     reader.setAutoTransform(false);
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();
-    if (format.isEmpty() || !Complete(format, data)) {
+    if (format.isEmpty() || !Covered(format, data)) {
         return false;
     }
     const QSize claimed = reader.size();
-    if (claimed.isValid() &&
-        (claimed.width() <= 0 || claimed.height() <= 0 || claimed.width() > kMaxSide ||
-         claimed.height() > kMaxSide || int64_t{claimed.width()} * claimed.height() > kMaxPixels)) {
+    if (claimed.isValid() && !WithinLimits(claimed)) {
         return false;
     }
     try {
         const QImage image = reader.read();
-        if (image.isNull() || image.width() > kMaxSide || image.height() > kMaxSide ||
-            int64_t{image.width()} * image.height() > kMaxPixels) {
+        if (image.isNull() || !WithinLimits(image.size())) {
             return false;
         }
         return ToPicture(image, format == "gif", out);

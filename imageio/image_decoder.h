@@ -13,12 +13,15 @@
 // A GIF gives 8 and alpha 255 everywhere, its transparent colour included.
 //
 // Refused (false, `out` untouched): unreadable or empty files, other formats, data that
-// does not decode, files cut short, and pictures larger than the limits below whatever
-// their header claims, before any pixel memory is taken for them.
+// does not decode, files whose pixel data do not cover the picture, and pictures larger
+// than the limits below whatever their header claims, before any pixel memory is taken
+// for them.
 namespace imageio {
 
-constexpr int32_t kMaxSide = 16384;
-constexpr int64_t kMaxPixels = int64_t{64} * 1024 * 1024;
+// A mask is stretched to the output, which never exceeds the frame store (4096 x 2160),
+// so a larger picture buys nothing but memory.
+constexpr int32_t kMaxSide = 8192;
+constexpr int64_t kMaxPixels = int64_t{4096} * 2160;
 constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
 
 bool DecodeImageData(const QByteArray& data, PixelPicture& out);

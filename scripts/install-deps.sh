@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the screenshot tools need.
 set -eu
 PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-image-formats-plugins \
-libgtest-dev libgmock-dev libbenchmark-dev dbus-daemon xvfb xauth x11-apps netpbm"
+libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev dbus-daemon xvfb xauth x11-apps netpbm"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

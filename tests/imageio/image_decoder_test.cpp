@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <chrono>
 #include <fcntl.h>
 #include <future>
@@ -18,18 +19,6 @@
 namespace {
 
 using imageio::DecodeImageData;
-
-QImage Pattern(int w, int h, bool alpha) {
-    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            image.setPixel(x, y,
-                           qRgba((x * 37) & 255, (y * 11) & 255, (x ^ y) & 255,
-                                 alpha ? (x * 255) / (w - 1) : 255));
-        }
-    }
-    return image;
-}
 
 uint32_t At(const PixelPicture& p, int x, int y) {
     uint32_t v;
@@ -114,7 +103,8 @@ TEST(DecodeImage, RefusesFilesCutShort) {
         const QByteArray whole = ValidFile(format);
         std::vector<qsizetype> lengths = {
             whole.size() / 10, whole.size() / 2, whole.size() * 9 / 10, 0, 1, 8};
-        if (QByteArray(format) != "tiff") { // its directory's last bytes are optional
+        // A TIFF directory's last bytes and a GIF's trailer follow the pixel data.
+        if (QByteArray(format) != "tiff" && QByteArray(format) != "gif") {
             lengths.push_back(whole.size() - 1);
         }
         for (qsizetype length : lengths) {
@@ -160,22 +150,36 @@ TEST(DecodeImage, RefusesGarbageAndOtherFormats) {
     EXPECT_FALSE(DecodeImageData(QByteArray(), p));
 }
 
+QByteArray JpegSized(int width, int height) {
+    QByteArray jpeg = Encode(Pattern(16, 16, false), "jpeg");
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    jpeg[sof + 5] = static_cast<char>(height >> 8);
+    jpeg[sof + 6] = static_cast<char>(height);
+    jpeg[sof + 7] = static_cast<char>(width >> 8);
+    jpeg[sof + 8] = static_cast<char>(width);
+    return jpeg;
+}
+
+// A mask never needs more than the frame store's pixels; small files that claim more
+// must be refused before a reader takes memory for them.
 TEST(DecodeImage, RefusesHeadersThatClaimHugePictures) {
     PixelPicture p;
     EXPECT_FALSE(DecodeImageData(PngClaiming(100000, 100000), p));
     EXPECT_FALSE(DecodeImageData(PngClaiming(0x7FFFFFFF, 1), p));
     EXPECT_FALSE(DecodeImageData(PngClaiming(20000, 20000), p));
     EXPECT_FALSE(DecodeImageData(Gif(4, 4, GifIndices(4, 4), kPalette, -1, 65535, 65535), p));
-
-    // A small JPEG whose frame header is patched to 65000 x 65000.
-    QByteArray jpeg = Encode(Pattern(16, 16, false), "jpeg");
-    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-    ASSERT_GT(sof, 0);
-    jpeg[sof + 5] = static_cast<char>(0xFD);
-    jpeg[sof + 6] = static_cast<char>(0xE8);
-    jpeg[sof + 7] = static_cast<char>(0xFD);
-    jpeg[sof + 8] = static_cast<char>(0xE8);
-    EXPECT_FALSE(DecodeImageData(jpeg, p));
+    QByteArray gif = Gif(1, 1, {1}, kPalette, -1); // a 1 x 1 image on an 8192 x 4096 screen
+    qToLittleEndian<uint16_t>(8192, gif.data() + 6);
+    qToLittleEndian<uint16_t>(4096, gif.data() + 8);
+    EXPECT_FALSE(DecodeImageData(gif, p));
+    EXPECT_FALSE(DecodeImageData(JpegSized(65000, 65000), p));
+    EXPECT_FALSE(DecodeImageData(JpegSized(4096, 4096), p));
+    QByteArray tiff = GreyTiff(8, 8, 4);
+    qToLittleEndian<uint32_t>(8192, tiff.data() + 18);
+    qToLittleEndian<uint32_t>(4096, tiff.data() + 30);
+    EXPECT_FALSE(DecodeImageData(tiff, p));
+    const QByteArray rle = RleBmp(8192, 4096, QByteArray("\0\1", 2), 2); // 64 bytes
+    EXPECT_FALSE(DecodeImageData(rle, p));
 
     // A BMP header claiming 60000 x 60000 pixels of 32 bits over a few bytes of data.
     QByteArray bmp = Encode(Pattern(4, 4, false), "bmp");
@@ -191,6 +195,71 @@ TEST(DecodeImage, RefusesHeadersThatClaimHugePictures) {
     std::memcpy(bmp.data() + 28, &deepest, 2);
     EXPECT_FALSE(DecodeImageData(bmp, p));
     EXPECT_EQ(p.width, 0);
+
+    // The largest picture loads even at 16 bits a channel; one row more is refused.
+    QImage largest(4096, 2160, QImage::Format_RGBA64);
+    largest.fill(QColor(10, 20, 30, 40));
+    ASSERT_TRUE(DecodeImageData(Encode(largest, "png"), p));
+    EXPECT_EQ(At(p, 4095, 2159), 0x280A141Eu);
+    QImage taller(4096, 2161, QImage::Format_ARGB32);
+    taller.fill(Qt::white);
+    EXPECT_FALSE(DecodeImageData(Encode(taller, "png"), p));
+}
+
+// Readers pad a picture their data do not cover and report success.
+TEST(DecodeImage, RefusesFilesWhosePixelDataDoNotCoverThePicture) {
+    PixelPicture p;
+    QByteArray halfScreen = Gif(40, 30, GifIndices(40, 30), kPalette, -1);
+    qToLittleEndian<uint16_t>(60, halfScreen.data() + 8);
+    EXPECT_FALSE(DecodeImageData(halfScreen, p));
+    EXPECT_FALSE(DecodeImageData(Gif(40, 30, GifIndices(40, 20), kPalette, -1), p));
+
+    const QByteArray end("\0\1", 2);
+    ASSERT_TRUE(DecodeImageData(RleBmp(16, 8, RleRows(16, 0, 8) + end), p));
+    EXPECT_FALSE(DecodeImageData(RleBmp(16, 8, RleRows(16, 0, 4) + end), p));
+    // Cut inside a literal run whose last bytes read like an end code.
+    EXPECT_FALSE(
+        DecodeImageData(RleBmp(16, 8, RleRows(16, 0, 7) + QByteArray("\0\4\5\7\0\1", 6)), p));
+
+    const QByteArray jpeg = Encode(Pattern(64, 64, false), "jpeg");
+    const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(scan, 0);
+    const QByteArray cutScan = jpeg.left((scan + jpeg.size()) / 2) + QByteArray("\xFF\xD9", 2);
+    EXPECT_FALSE(DecodeImageData(cutScan, p));
+
+    ASSERT_TRUE(DecodeImageData(GreyTiff(16, 8, 2), p));
+    EXPECT_EQ(At(p, 5, 3), 0xFF0B0B0Bu);
+    EXPECT_FALSE(DecodeImageData(GreyTiff(16, 8, 2, 3), p)); // strips for 6 rows of 8
+    QByteArray pastEnd = GreyTiff(16, 8, 2);
+    pastEnd[150] = 64; // the last strip's byte count, twice what is there
+    EXPECT_FALSE(DecodeImageData(pastEnd, p));
+}
+
+// What follows the picture's data is none of the decoder's business.
+TEST(DecodeImage, LoadsWholeFilesWithoutATrailerOrWithBytesAfterTheirEnd) {
+    PixelPicture p;
+    QByteArray noTrailer = Gif(40, 30, GifIndices(40, 30), kPalette, -1);
+    noTrailer.chop(1);
+    ASSERT_TRUE(DecodeImageData(noTrailer, p));
+    EXPECT_EQ(At(p, 39, 29), 0xFF00FF00u); // index 1199 % 7 = 2
+
+    // The stated image size counts padding after the end code.
+    const QByteArray codes = RleRows(16, 0, 8) + QByteArray("\0\1", 2);
+    const QByteArray padded =
+        RleBmp(16, 8, codes, 256, static_cast<uint32_t>(codes.size() + 2)) + QByteArray(2, '\0');
+    ASSERT_TRUE(DecodeImageData(padded, p));
+    for (int y = 0; y < 8; ++y) { // the file's row y is the picture's row 7 - y
+        for (int x = 0; x < 16; ++x) {
+            ASSERT_EQ(At(p, x, 7 - y), 0xFF000000u | 30u * y * 0x010101u) << x << "," << y;
+        }
+    }
+
+    // Bytes after the end of image that hold a start-of-scan marker.
+    const QByteArray jpeg = Encode(Pattern(40, 30, false), "jpeg");
+    PixelPicture plain;
+    ASSERT_TRUE(DecodeImageData(jpeg, plain));
+    ASSERT_TRUE(DecodeImageData(jpeg + QByteArray("\xFF\xDA\x00\x04\x01\x02", 6), p));
+    EXPECT_TRUE(p.pixels == plain.pixels);
 }
 
 class MaskFile : public ::testing::Test {

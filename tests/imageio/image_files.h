@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,20 @@ inline QByteArray Encode(const QImage& image, const char* format, int quality = 
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format, quality);
     return data;
+}
+
+// Colours varying by column and row; with `alpha`, a ramp from transparent at the left
+// to opaque at the right.
+inline QImage Pattern(int w, int h, bool alpha) {
+    QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.setPixel(x, y,
+                           qRgba((x * 37) & 255, (y * 11) & 255, (x ^ y) & 255,
+                                 alpha ? (x * 255) / (w - 1) : 255));
+        }
+    }
+    return image;
 }
 
 inline uint32_t Crc32(const QByteArray& bytes) {
@@ -150,4 +165,85 @@ inline QByteArray Gif(int width, int height, const std::vector<uint8_t>& indices
     gif.append('\0');
     gif.append(';');
     return gif;
+}
+
+// An 8-bit run-length BMP (bottom-up) with a palette of grey levels 0..paletteSize-1 and
+// the given codes. `statedSize` is written as the image size; 0 writes the codes' size.
+inline QByteArray RleBmp(int width, int height, const QByteArray& codes, int paletteSize = 256,
+                         uint32_t statedSize = 0) {
+    const uint32_t dataOffset = 14 + 40 + 4 * paletteSize;
+    QByteArray d("BM", 2);
+    PutLittle32(d, dataOffset + static_cast<uint32_t>(codes.size()));
+    PutLittle32(d, 0);
+    PutLittle32(d, dataOffset);
+    PutLittle32(d, 40);
+    PutLittle32(d, static_cast<uint32_t>(width));
+    PutLittle32(d, static_cast<uint32_t>(height));
+    PutLittle16(d, 1); // planes
+    PutLittle16(d, 8); // bits per pixel
+    PutLittle32(d, 1); // run-length, 8 bits
+    PutLittle32(d, statedSize != 0 ? statedSize : static_cast<uint32_t>(codes.size()));
+    PutLittle32(d, 2835);
+    PutLittle32(d, 2835);
+    PutLittle32(d, static_cast<uint32_t>(paletteSize));
+    PutLittle32(d, 0);
+    for (int i = 0; i < paletteSize; ++i) {
+        PutLittle32(d, static_cast<uint32_t>(i) * 0x010101u);
+    }
+    d.append(codes);
+    return d;
+}
+
+// Run-length codes for rows `from` (the bottom row is 0) up to `to`, exclusive: row y is
+// one run of grey 30y (width at most 255), ended by an end of line.
+inline QByteArray RleRows(int width, int from, int to) {
+    QByteArray codes;
+    for (int y = from; y < to; ++y) {
+        codes.append(static_cast<char>(width));
+        codes.append(static_cast<char>(30 * y));
+        codes.append(QByteArray("\0\0", 2));
+    }
+    return codes;
+}
+
+// An uncompressed 8-bit grey TIFF (little-endian, directory first) whose pixel (x, y)
+// is x + 2y, in strips of `rowsPerStrip` rows, at least two. Only the first `strips` are
+// written (0: all). The width is at byte 18, the height at 30, the strips' offsets and
+// byte counts from 122.
+inline QByteArray GreyTiff(int width, int height, int rowsPerStrip, int strips = 0) {
+    const int written = strips != 0 ? strips : (height + rowsPerStrip - 1) / rowsPerStrip;
+    const uint32_t arrays = 8 + 2 + 9 * 12 + 4;
+    QByteArray d("II*\0", 4);
+    PutLittle32(d, 8);
+    PutLittle16(d, 9);
+    const uint32_t entries[9][4] = {{256, 4, 1, static_cast<uint32_t>(width)},
+                                    {257, 4, 1, static_cast<uint32_t>(height)},
+                                    {258, 3, 1, 8},
+                                    {259, 3, 1, 1},
+                                    {262, 3, 1, 1},
+                                    {273, 4, static_cast<uint32_t>(written), arrays},
+                                    {277, 3, 1, 1},
+                                    {278, 4, 1, static_cast<uint32_t>(rowsPerStrip)},
+                                    {279, 4, static_cast<uint32_t>(written), arrays + 4 * written}};
+    for (const auto& e : entries) {
+        PutLittle16(d, static_cast<uint16_t>(e[0]));
+        PutLittle16(d, static_cast<uint16_t>(e[1]));
+        PutLittle32(d, e[2]);
+        PutLittle32(d, e[3]);
+    }
+    PutLittle32(d, 0);
+    QByteArray pixels;
+    for (int s = 0; s < written; ++s) {
+        PutLittle32(d, arrays + 8 * written + static_cast<uint32_t>(pixels.size()));
+        for (int y = s * rowsPerStrip; y < std::min(height, (s + 1) * rowsPerStrip); ++y) {
+            for (int x = 0; x < width; ++x) {
+                pixels.append(static_cast<char>(x + 2 * y));
+            }
+        }
+    }
+    for (int s = 0; s < written; ++s) {
+        PutLittle32(d, static_cast<uint32_t>(
+                           width * (std::min(height, (s + 1) * rowsPerStrip) - s * rowsPerStrip)));
+    }
+    return d + pixels;
 }
