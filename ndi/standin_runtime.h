@@ -12,8 +12,10 @@
 //   segment are paced but not published.
 // - Null or unknown sender handles are ignored by every call. As with the vendor
 //   runtime, a sender must not be destroyed while another call on it is under way.
-// - A name that a live sender of any process already uses is refused: create returns
-//   null. A segment left behind by a process that has ended is removed and reused.
+// - Each user's sources are their own (see ndi/standin_segment.h). A name that a live
+//   sender of the same user already uses is refused: create returns null with errno
+//   EEXIST. A segment the user left behind in a process that has ended is removed and
+//   reused; anything else squatting the name is stepped around.
 // - Connection metadata is appended to the source's metadata text; an item that does
 //   not fit in what is left of its 4096 bytes is dropped whole.
 // - NDIlib_destroy does not touch live senders; their handles stay valid until

@@ -1,72 +1,63 @@
-// skyfill-monitor: what a user without the NDI runtime uses to see Skyfill's output,
-// and what end-to-end tests read. It reads the shared-memory segments that the
-// built-in stand-in runtime publishes, trusting none of them: every field is checked
-// against the others and against the segment's real size, and text from a segment is
-// printed with control characters escaped.
+// skyfill-monitor: sees Skyfill's output, both what the built-in stand-in runtime
+// publishes in shared memory and, when the NDI runtime loads, the NDI sources that
+// discovery finds. End-to-end tests read it too. It trusts no stand-in segment: every
+// field is checked against the others and against the segment's real size, and text
+// from a source is printed with control characters escaped.
 //
 //   skyfill-monitor list [--all-users]
-//       One line per live source of the calling user, tab-separated: name,
+//       One line per live stand-in source of the calling user, tab-separated: name,
 //       WIDTHxHEIGHT, FourCC (BGRX or BGRA, "-" before the first frame), N/D frame rate,
 //       frames sent so far, and frames per second: the frames published during half a
 //       second over the time between the first and the last of them, by the sender's
 //       clock (0.00 when fewer than two came). With --all-users, every user's sources;
 //       another user's line ends in a seventh field "user NAME", and one this user may
 //       not read shows "-" for what it cannot know. Removes the user's own segments left
-//       behind by processes that have ended.
+//       behind by processes that have ended. Then one line per NDI source found:
+//       name ("HOST (SOURCE)"), "NDI", address.
 //   skyfill-monitor save [--user USER] NAME FILE.png
-//       Writes the source's latest frame as a 32-bit PNG, alpha bytes as sent.
+//       Writes the source's latest frame as a PNG, alpha bytes as sent (24-bit for an
+//       NDI source received as BGRX).
 //   skyfill-monitor metadata [--user USER] NAME
 //       Prints the source's connection metadata text.
+//   skyfill-monitor watch [--user USER] NAME SECONDS
+//       Receives for SECONDS and prints frames received, frames per second, the median,
+//       99th percentile and largest interval between frames, and frames repeated or
+//       skipped by the sender's timecodes.
 //
+//   --extra-ips ADDRESSES  comma-separated addresses that NDI discovery asks directly,
+//                          for networks without an mDNS responder
+//   --user USER            reads another user's stand-in source (root can)
+//
+// A NAME is looked up among the user's stand-in sources first, then among NDI sources.
 // Exit status: 0 on success, 1 when the source does not exist, is damaged or the
 // operation failed, 2 on wrong usage.
 
-#include "ndi/ndi_abi.h"
-#include "ndi/segment_directory.h"
 #include "tools/escaped_text.h"
+#include "tools/monitor_ndi.h"
+#include "tools/monitor_standin.h"
+#include "tools/png_output.h"
 
-#include <QImage>
 #include <cerrno>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <pwd.h>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-constexpr auto kRateWindow = std::chrono::milliseconds(500);
-
-const char* FourCCText(uint32_t fourCC) {
-    switch (fourCC) {
-    case NDIlib_FourCC_video_type_BGRX:
-        return "BGRX";
-    case NDIlib_FourCC_video_type_BGRA:
-        return "BGRA";
-    default:
-        return "-";
-    }
-}
-
 int Usage() {
-    std::fprintf(stderr, "usage: skyfill-monitor list [--all-users]\n"
-                         "       skyfill-monitor save [--user USER] NAME FILE.png\n"
-                         "       skyfill-monitor metadata [--user USER] NAME\n");
+    std::fprintf(
+        stderr,
+        "usage: skyfill-monitor [--extra-ips ADDRESSES] list [--all-users]\n"
+        "       skyfill-monitor [--extra-ips ADDRESSES] save [--user USER] NAME FILE.png\n"
+        "       skyfill-monitor [--extra-ips ADDRESSES] metadata [--user USER] NAME\n"
+        "       skyfill-monitor [--extra-ips ADDRESSES] watch [--user USER] NAME SECONDS\n");
     return 2;
-}
-
-std::string UserName(uid_t uid) {
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        return Escaped(found->pw_name);
-    }
-    return std::to_string(uid);
 }
 
 // A user name or a numeric id.
@@ -86,89 +77,46 @@ std::optional<uid_t> UserId(const char* text) {
     return static_cast<uid_t>(id);
 }
 
-double Rate(const standin::SourceInfo& first, const standin::SourceInfo& now) {
-    const uint64_t frames = now.frameCounter - first.frameCounter;
-    const int64_t spanNs = now.lastFrameNs - first.lastFrameNs;
-    return frames > 0 && spanNs > 0
-               ? static_cast<double>(frames) * 1e9 / static_cast<double>(spanNs)
-               : 0.0;
+struct Options {
+    std::vector<std::string> words;
+    std::string extraIps;
+    uid_t user = geteuid();
+    bool allUsers = false;
+};
+
+// Options may come anywhere; false (after saying why) on a bad one.
+bool Parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--all-users") {
+            options.allUsers = true;
+        } else if (arg == "--extra-ips" || arg == "--user") {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "skyfill-monitor: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            const char* value = argv[++i];
+            if (arg == "--extra-ips") {
+                options.extraIps = value;
+            } else if (const std::optional<uid_t> id = UserId(value)) {
+                options.user = *id;
+            } else {
+                std::fprintf(stderr, "skyfill-monitor: no user \"%s\"\n", Escaped(value).c_str());
+                return false;
+            }
+        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "skyfill-monitor: unknown option %s\n", Escaped(arg).c_str());
+            return false;
+        } else {
+            options.words.push_back(arg);
+        }
+    }
+    return true;
 }
 
-// Another user's segment this user may not open: its name is all there is to show.
-void ListUnreadable(const std::vector<standin::SourceInfo>& readable) {
-    for (const std::string& name : standin::ListSegments(std::nullopt)) {
-        const std::optional<standin::ParsedSegmentName> parsed = standin::ParseSegmentName(name);
-        bool shown = false;
-        for (const standin::SourceInfo& source : readable) {
-            shown = shown || source.segmentName == name;
-        }
-        int error = 0;
-        if (shown || parsed->user == geteuid() ||
-            standin::SegmentReader::Open(name, parsed->user, &error) || error != EACCES) {
-            continue;
-        }
-        std::printf("%s\t-\t-\t-\t-\t-\tuser %s\n", Escaped(parsed->sourceName).c_str(),
-                    UserName(parsed->user).c_str());
-    }
-}
-
-int List(bool allUsers) {
-    const std::optional<uid_t> user = allUsers ? std::nullopt : std::optional<uid_t>(geteuid());
-    const std::vector<standin::SourceInfo> first = standin::ListLiveSources(user);
-    if (!first.empty()) {
-        std::this_thread::sleep_for(kRateWindow);
-    }
-    for (const standin::SourceInfo& source : first) {
-        standin::SourceInfo now = source;
-        const std::optional<standin::SegmentReader> reader =
-            standin::SegmentReader::Open(source.segmentName, source.ownerUid);
-        if (!reader || reader->Read(now) != standin::SegmentReader::Outcome::Read) {
-            continue; // went away while we measured
-        }
-        std::printf("%s\t%dx%d\t%s\t%d/%d\t%llu\t%.2f", Escaped(now.sourceName).c_str(), now.xres,
-                    now.yres, FourCCText(now.fourCC), now.frameRateN, now.frameRateD,
-                    static_cast<unsigned long long>(now.frameCounter), Rate(source, now));
-        if (now.ownerUid != geteuid()) {
-            std::printf("\tuser %s", UserName(now.ownerUid).c_str());
-        }
-        std::printf("\n");
-    }
-    if (allUsers) {
-        ListUnreadable(first);
-    }
-    return 0;
-}
-
-// Reads the named source; prints a one-line error and returns nothing when it is not
-// live or cannot be trusted.
-std::optional<standin::SourceInfo> ReadSource(const char* name, uid_t user,
-                                              std::vector<uint8_t>* frame) {
-    const std::string shown = Escaped(name);
-    const std::optional<standin::SegmentReader> reader = standin::FindSource(name, user);
-    standin::SourceInfo info;
-    std::string problem;
-    switch (reader ? reader->Read(info, frame, &problem)
-                   : standin::SegmentReader::Outcome::NotReady) {
-    case standin::SegmentReader::Outcome::Read:
-        return info;
-    case standin::SegmentReader::Outcome::Damaged:
-        std::fprintf(stderr, "skyfill-monitor: source \"%s\" cannot be read: %s\n", shown.c_str(),
-                     problem.c_str());
-        return std::nullopt;
-    case standin::SegmentReader::Outcome::Busy:
-        std::fprintf(stderr, "skyfill-monitor: source \"%s\" kept changing while it was read\n",
-                     shown.c_str());
-        return std::nullopt;
-    case standin::SegmentReader::Outcome::NotReady:
-        break;
-    }
-    std::fprintf(stderr, "skyfill-monitor: no live source named \"%s\"\n", shown.c_str());
-    return std::nullopt;
-}
-
-int Save(const char* name, uid_t user, const char* file) {
+int SaveStandIn(const std::string& name, uid_t user, const char* file) {
     std::vector<uint8_t> frame;
-    const std::optional<standin::SourceInfo> info = ReadSource(name, user, &frame);
+    const std::optional<standin::SourceInfo> info = ReadStandInSource(name, user, &frame);
     if (!info) {
         return 1;
     }
@@ -177,18 +125,15 @@ int Save(const char* name, uid_t user, const char* file) {
                      Escaped(name).c_str());
         return 1;
     }
-    // Blue, green, red, alpha bytes are a little-endian 0xAARRGGBB: straight
-    // (not premultiplied) ARGB32, which the PNG writer keeps byte for byte.
-    const QImage image(frame.data(), info->xres, info->yres, info->stride, QImage::Format_ARGB32);
-    if (!image.save(QString::fromLocal8Bit(file), "PNG")) {
+    if (!SavePng(frame.data(), info->xres, info->yres, false, file)) {
         std::fprintf(stderr, "skyfill-monitor: cannot write \"%s\"\n", Escaped(file).c_str());
         return 1;
     }
     return 0;
 }
 
-int Metadata(const char* name, uid_t user) {
-    const std::optional<standin::SourceInfo> info = ReadSource(name, user, nullptr);
+int MetadataStandIn(const std::string& name, uid_t user) {
+    const std::optional<standin::SourceInfo> info = ReadStandInSource(name, user, nullptr);
     if (!info) {
         return 1;
     }
@@ -196,37 +141,54 @@ int Metadata(const char* name, uid_t user) {
     return 0;
 }
 
+std::optional<double> Seconds(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds) || seconds <= 0 ||
+        seconds > 24 * 3600) {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
+int Run(const Options& options) {
+    const std::vector<std::string>& w = options.words;
+    if (w.size() == 1 && w[0] == "list") {
+        ListStandInSources(options.allUsers);
+        NdiAccess(options.extraIps).List();
+        return 0;
+    }
+    const bool save = w.size() == 3 && w[0] == "save";
+    const bool metadata = w.size() == 2 && w[0] == "metadata";
+    const bool watch = w.size() == 3 && w[0] == "watch";
+    const double seconds = watch ? Seconds(w[2]).value_or(0) : 0;
+    if ((!save && !metadata && !watch) || options.allUsers || (watch && seconds <= 0)) {
+        return Usage();
+    }
+    const std::string& name = w[1];
+    if (StandInSourceExists(name, options.user)) {
+        return save       ? SaveStandIn(name, options.user, w[2].c_str())
+               : metadata ? MetadataStandIn(name, options.user)
+                          : WatchStandInSource(name, options.user, seconds);
+    }
+    NdiAccess ndi(options.extraIps);
+    const std::optional<NdiSource> source = ndi.Find(name);
+    if (!source) {
+        std::fprintf(stderr, "skyfill-monitor: no live source named \"%s\"\n",
+                     Escaped(name).c_str());
+        return 1;
+    }
+    return save       ? ndi.Save(*source, w[2].c_str())
+           : metadata ? ndi.Metadata(*source)
+                      : ndi.Watch(*source, seconds);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<const char*> args(argv + 1, argv + argc);
-    if (args.size() == 1 && std::strcmp(args[0], "list") == 0) {
-        return List(false);
+    Options options;
+    if (!Parse(argc, argv, options)) {
+        return 2;
     }
-    if (args.size() == 2 && std::strcmp(args[0], "list") == 0 &&
-        std::strcmp(args[1], "--all-users") == 0) {
-        return List(true);
-    }
-    if (args.empty()) {
-        return Usage();
-    }
-    const char* command = args[0];
-    args.erase(args.begin());
-    uid_t user = geteuid();
-    if (args.size() >= 2 && std::strcmp(args[0], "--user") == 0) {
-        const std::optional<uid_t> id = UserId(args[1]);
-        if (!id) {
-            std::fprintf(stderr, "skyfill-monitor: no user \"%s\"\n", Escaped(args[1]).c_str());
-            return 2;
-        }
-        user = *id;
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    if (args.size() == 2 && std::strcmp(command, "save") == 0) {
-        return Save(args[0], user, args[1]);
-    }
-    if (args.size() == 1 && std::strcmp(command, "metadata") == 0) {
-        return Metadata(args[0], user);
-    }
-    return Usage();
+    return Run(options);
 }

@@ -1,0 +1,105 @@
+#include "tools/monitor_ndi.h"
+
+#include "tools/escaped_text.h"
+#include "tools/frame_timing.h"
+#include "tools/png_output.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Discovery answers within a second on a network; a source that has just started may
+// take a few.
+constexpr milliseconds kListWait{3000};
+constexpr milliseconds kFindWait{10000};
+constexpr milliseconds kFrameWait{10000};
+
+void CannotReceive(const NdiSource& source, const char* what) {
+    std::fprintf(stderr, "skyfill-monitor: no %s received from \"%s\"\n", what,
+                 Escaped(source.name).c_str());
+}
+
+} // namespace
+
+NdiAccess::NdiAccess(const std::string& extraIps) : m_runtime(LoadNdiRuntime()) {
+    if (m_runtime.origin != NdiRuntimeOrigin::Library || !m_runtime.api.initialize()) {
+        return;
+    }
+    m_api = LoadNdiReceiveApi(m_runtime.libraryPath);
+    if (m_api) {
+        m_finder = std::make_unique<NdiFinder>(*m_api, extraIps);
+    }
+}
+
+NdiAccess::~NdiAccess() {
+    m_finder.reset();
+    if (m_runtime.origin == NdiRuntimeOrigin::Library) {
+        m_runtime.api.destroy();
+    }
+}
+
+void NdiAccess::List() {
+    if (!Available()) {
+        return;
+    }
+    for (const NdiSource& source : m_finder->Sources(kListWait)) {
+        std::printf("%s\tNDI\t%s\n", Escaped(source.name).c_str(), Escaped(source.url).c_str());
+    }
+}
+
+std::optional<NdiSource> NdiAccess::Find(const std::string& name) {
+    return Available() ? m_finder->Find(name, kFindWait) : std::nullopt;
+}
+
+int NdiAccess::Save(const NdiSource& source, const char* file) {
+    NdiReceiver receiver(*m_api, source);
+    NdiVideoFrame frame;
+    if (!receiver.NextVideo(frame, kFrameWait) || frame.xres <= 0 || frame.yres <= 0) {
+        CannotReceive(source, "frame");
+        return 1;
+    }
+    const bool opaque = frame.fourCC != NDIlib_FourCC_video_type_BGRA;
+    if (!SavePng(frame.pixels.data(), frame.xres, frame.yres, opaque, file)) {
+        std::fprintf(stderr, "skyfill-monitor: cannot write \"%s\"\n", Escaped(file).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int NdiAccess::Metadata(const NdiSource& source) {
+    NdiReceiver receiver(*m_api, source);
+    std::string text;
+    if (!receiver.NextMetadata(text, kFrameWait)) {
+        CannotReceive(source, "metadata");
+        return 1;
+    }
+    std::printf("%s\n", Escaped(text).c_str());
+    return 0;
+}
+
+int NdiAccess::Watch(const NdiSource& source, double seconds) {
+    NdiReceiver receiver(*m_api, source);
+    FrameTiming timing;
+    NdiVideoFrame frame;
+    const Clock::time_point start = Clock::now();
+    const auto span =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (Clock::now() - start < span) {
+        const auto left = std::chrono::duration_cast<milliseconds>(span - (Clock::now() - start));
+        if (receiver.Capture(&frame, nullptr, std::min(left, milliseconds(100))) ==
+            NdiReceiver::Got::Video) {
+            const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                    Clock::now().time_since_epoch())
+                                    .count();
+            timing.Add(now, frame.timecode, frame.frameRateN, frame.frameRateD);
+        }
+    }
+    const int64_t spanNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+    std::fputs(FormatSummary(timing.Summarise(spanNs)).c_str(), stdout);
+    return 0;
+}

@@ -1,0 +1,150 @@
+#include "tools/monitor_standin.h"
+
+#include "ndi/ndi_abi.h"
+#include "ndi/segment_directory.h"
+#include "tools/escaped_text.h"
+#include "tools/frame_timing.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <pwd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kRateWindow = std::chrono::milliseconds(500);
+
+const char* FourCCText(uint32_t fourCC) {
+    switch (fourCC) {
+    case NDIlib_FourCC_video_type_BGRX:
+        return "BGRX";
+    case NDIlib_FourCC_video_type_BGRA:
+        return "BGRA";
+    default:
+        return "-";
+    }
+}
+
+std::string UserName(uid_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        return Escaped(found->pw_name);
+    }
+    return std::to_string(uid);
+}
+
+double Rate(const standin::SourceInfo& first, const standin::SourceInfo& now) {
+    const uint64_t frames = now.frameCounter - first.frameCounter;
+    const int64_t spanNs = now.lastFrameNs - first.lastFrameNs;
+    return frames > 0 && spanNs > 0
+               ? static_cast<double>(frames) * 1e9 / static_cast<double>(spanNs)
+               : 0.0;
+}
+
+// Another user's segment this user may not open: its name is all there is to show.
+void ListUnreadable(const std::vector<standin::SourceInfo>& readable) {
+    for (const std::string& name : standin::ListSegments(std::nullopt)) {
+        const std::optional<standin::ParsedSegmentName> parsed = standin::ParseSegmentName(name);
+        bool shown = false;
+        for (const standin::SourceInfo& source : readable) {
+            shown = shown || source.segmentName == name;
+        }
+        int error = 0;
+        if (shown || parsed->user == geteuid() ||
+            standin::SegmentReader::Open(name, parsed->user, &error) || error != EACCES) {
+            continue;
+        }
+        std::printf("%s\t-\t-\t-\t-\t-\tuser %s\n", Escaped(parsed->sourceName).c_str(),
+                    UserName(parsed->user).c_str());
+    }
+}
+
+} // namespace
+
+void ListStandInSources(bool allUsers) {
+    const std::optional<uid_t> user = allUsers ? std::nullopt : std::optional<uid_t>(geteuid());
+    const std::vector<standin::SourceInfo> first = standin::ListLiveSources(user);
+    if (!first.empty()) {
+        std::this_thread::sleep_for(kRateWindow);
+    }
+    for (const standin::SourceInfo& source : first) {
+        standin::SourceInfo now = source;
+        const std::optional<standin::SegmentReader> reader =
+            standin::SegmentReader::Open(source.segmentName, source.ownerUid);
+        if (!reader || reader->Read(now) != standin::SegmentReader::Outcome::Read) {
+            continue; // went away while we measured
+        }
+        std::printf("%s\t%dx%d\t%s\t%d/%d\t%llu\t%.2f", Escaped(now.sourceName).c_str(), now.xres,
+                    now.yres, FourCCText(now.fourCC), now.frameRateN, now.frameRateD,
+                    static_cast<unsigned long long>(now.frameCounter), Rate(source, now));
+        if (now.ownerUid != geteuid()) {
+            std::printf("\tuser %s", UserName(now.ownerUid).c_str());
+        }
+        std::printf("\n");
+    }
+    if (allUsers) {
+        ListUnreadable(first);
+    }
+}
+
+bool StandInSourceExists(const std::string& name, uid_t user) {
+    return standin::FindSource(name, user).has_value();
+}
+
+std::optional<standin::SourceInfo> ReadStandInSource(const std::string& name, uid_t user,
+                                                     std::vector<uint8_t>* frame) {
+    const std::string shown = Escaped(name);
+    const std::optional<standin::SegmentReader> reader = standin::FindSource(name, user);
+    standin::SourceInfo info;
+    std::string problem;
+    switch (reader ? reader->Read(info, frame, &problem)
+                   : standin::SegmentReader::Outcome::NotReady) {
+    case standin::SegmentReader::Outcome::Read:
+        return info;
+    case standin::SegmentReader::Outcome::Damaged:
+        std::fprintf(stderr, "skyfill-monitor: source \"%s\" cannot be read: %s\n", shown.c_str(),
+                     problem.c_str());
+        return std::nullopt;
+    case standin::SegmentReader::Outcome::Busy:
+        std::fprintf(stderr, "skyfill-monitor: source \"%s\" kept changing while it was read\n",
+                     shown.c_str());
+        return std::nullopt;
+    case standin::SegmentReader::Outcome::NotReady:
+        break;
+    }
+    std::fprintf(stderr, "skyfill-monitor: no live source named \"%s\"\n", shown.c_str());
+    return std::nullopt;
+}
+
+int WatchStandInSource(const std::string& name, uid_t user, double seconds) {
+    std::optional<standin::SourceInfo> last = ReadStandInSource(name, user, nullptr);
+    if (!last) {
+        return 1;
+    }
+    const std::optional<standin::SegmentReader> reader = standin::FindSource(name, user);
+    FrameTiming timing;
+    const Clock::time_point start = Clock::now();
+    const auto span =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (reader && Clock::now() - start < span) {
+        // The sender's publication times stand in for timecodes: a frame the monitor
+        // missed between two looks shows as a skipped period.
+        standin::SourceInfo now;
+        if (reader->Read(now) == standin::SegmentReader::Outcome::Read &&
+            now.frameCounter != last->frameCounter) {
+            timing.Add(now.lastFrameNs, now.lastFrameNs / 100, now.frameRateN, now.frameRateD);
+            last = now;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const int64_t spanNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+    std::fputs(FormatSummary(timing.Summarise(spanNs)).c_str(), stdout);
+    return 0;
+}
