@@ -1,8 +1,12 @@
+#include "app/command_line.h"
 #include "app/skyfill_app.h"
 
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> status = RunCommandLine(argc, argv)) {
+        return *status;
+    }
     // Without a display the program still publishes its source, on the offscreen
     // platform; messages then go to standard error.
     const bool headless = std::getenv("DISPLAY") == nullptr &&

@@ -5,6 +5,7 @@
 
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ int CSkyfillApp::InitInstance(bool headless) {
         environment.announceTitle = true;
     }
     environment.runtime = LoadNdiRuntime();
+    const bool standIn = environment.runtime.origin == NdiRuntimeOrigin::StandIn;
     environment.processId = static_cast<uint32_t>(::getpid());
     // Caught before start-up, so a service manager's early stop still ends the program
     // through the exit step once the window runs.
@@ -55,6 +57,12 @@ int CSkyfillApp::InitInstance(bool headless) {
     if (!dialog.OnInitDialog()) {
         // The user has been told; nothing that needs the runtime was set up.
         return 1;
+    }
+    if (standIn) {
+        // Otherwise nothing tells why no receiver on the network sees the source.
+        std::fputs("skyfill: no NDI runtime found; the built-in stand-in is publishing "
+                   "(see skyfill --check)\n",
+                   stderr);
     }
     // Ended by the session or a service manager: keep the settings as an exit would.
     std::unique_ptr<QSocketNotifier> notifier;

@@ -30,10 +30,37 @@ struct NdiRuntime {
     std::string report;
 };
 
+// One place the runtime is looked for. `variable` names the environment variable whose
+// folder holds the file, or is empty for a name left to the dynamic linker's search;
+// `file` is empty when that variable is unset or empty, so nothing is tried there.
+struct NdiRuntimePlace {
+    std::string variable;
+    std::string file;
+};
+
 // Where the runtime is looked for, in order: libndi.so.6 in $NDI_RUNTIME_DIR_V6,
-// libndi.so.5 in $NDI_RUNTIME_DIR_V5 (each only when the variable is set and not
-// empty), then libndi.so.6 and libndi.so.5 through the dynamic linker's own search.
+// libndi.so.5 in $NDI_RUNTIME_DIR_V5, then libndi.so.6 and libndi.so.5 through the
+// dynamic linker's own search.
+std::vector<NdiRuntimePlace> NdiRuntimePlaces(const char* dirV6, const char* dirV5);
+
+// The same places as files to open, skipping those whose variable is unset or empty.
 std::vector<std::string> NdiRuntimeCandidates(const char* dirV6, const char* dirV5);
+
+// One candidate opened and the seven functions looked up in it.
+struct NdiLibraryLookup {
+    bool opened = false;
+    // The loader's own text when the library did not open.
+    std::string openError;
+    // Every function the library lacks, ", "-separated; such a library is closed again.
+    std::string missing;
+    // Complete only when the library opened and lacks nothing.
+    NdiRuntimeApi api;
+
+    bool Complete() const { return opened && missing.empty(); }
+};
+
+// Calls nothing in the library. A complete one stays loaded (see LoadNdiRuntimeFrom).
+NdiLibraryLookup LookUpNdiLibrary(const std::string& candidate);
 
 // Loads the first candidate that opens and exports all seven functions; otherwise
 // returns the built-in stand-in. A library that is missing any function is closed
