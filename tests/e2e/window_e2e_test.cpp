@@ -34,7 +34,7 @@ protected:
         ASSERT_TRUE(window->OnInitDialog());
         window->OnTimer(CSkyfillDlg::kSettleTimer);
         window->OnTimer(CSkyfillDlg::kLogoTimer);
-        ASSERT_TRUE(window->Output()->HasSender());
+        ASSERT_TRUE(window->Output()->HasSender()) << prompts.told.join('\n').toStdString();
         if (window->Controls().m_cloudCheck->isChecked()) {
             window->Controls().m_cloudCheck->click();
         }
