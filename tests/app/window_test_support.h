@@ -76,7 +76,7 @@ struct CountingRuntime {
                 errno = failCreate;
                 return NDIlib_send_instance_t{nullptr};
             }
-            // The stand-in refuses a name a live sender of any process uses; a suite
+            // The stand-in refuses a name a live sender of this user uses; a suite
             // run beside another must not collide with it over "Kova Gradient 1".
             NDIlib_send_create_t own = *create;
             const std::string name = std::string(create->p_ndi_name ? create->p_ndi_name : "") +
