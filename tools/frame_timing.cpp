@@ -29,7 +29,8 @@ FrameTiming::Summary FrameTiming::Summarise(int64_t spanNs) const {
     summary.frames = m_frames;
     summary.repeated = m_repeated;
     summary.skipped = m_skipped;
-    summary.framesPerSecond = spanNs > 0 ? static_cast<double>(m_frames) * 1e9 / spanNs : 0;
+    summary.framesPerSecond =
+        spanNs > 0 ? static_cast<double>(m_frames) * 1e9 / static_cast<double>(spanNs) : 0;
     if (m_intervalsNs.empty()) {
         return summary;
     }
@@ -37,7 +38,8 @@ FrameTiming::Summary FrameTiming::Summarise(int64_t spanNs) const {
     std::sort(sorted.begin(), sorted.end());
     // Nearest rank.
     const auto rank = [&](double share) {
-        const auto index = static_cast<std::size_t>(std::ceil(share * sorted.size())) - 1;
+        const auto index =
+            static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size()))) - 1;
         return static_cast<double>(sorted[std::min(index, sorted.size() - 1)]) / 1e6;
     };
     summary.medianMs = rank(0.5);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -26,7 +27,8 @@ void CannotReceive(const NdiSource& source, const char* what) {
 } // namespace
 
 NdiAccess::NdiAccess(const std::string& extraIps) : m_runtime(LoadNdiRuntime()) {
-    if (m_runtime.origin != NdiRuntimeOrigin::Library || !m_runtime.api.initialize()) {
+    m_initialised = m_runtime.origin == NdiRuntimeOrigin::Library && m_runtime.api.initialize();
+    if (!m_initialised) {
         return;
     }
     m_api = LoadNdiReceiveApi(m_runtime.libraryPath);
@@ -37,7 +39,7 @@ NdiAccess::NdiAccess(const std::string& extraIps) : m_runtime(LoadNdiRuntime()) 
 
 NdiAccess::~NdiAccess() {
     m_finder.reset();
-    if (m_runtime.origin == NdiRuntimeOrigin::Library) {
+    if (m_initialised) {
         m_runtime.api.destroy();
     }
 }
@@ -90,8 +92,12 @@ int NdiAccess::Watch(const NdiSource& source, double seconds) {
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     while (Clock::now() - start < span) {
         const auto left = std::chrono::duration_cast<milliseconds>(span - (Clock::now() - start));
-        if (receiver.Capture(&frame, nullptr, std::min(left, milliseconds(100))) ==
-            NdiReceiver::Got::Video) {
+        const NdiReceiver::Got got =
+            receiver.Capture(&frame, nullptr, std::min(left, milliseconds(100)));
+        if (got == NdiReceiver::Got::Error) {
+            // A lost connection answers at once; the runtime reconnects on its own.
+            std::this_thread::sleep_for(std::min(left, milliseconds(100)));
+        } else if (got == NdiReceiver::Got::Video) {
             const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                     Clock::now().time_since_epoch())
                                     .count();

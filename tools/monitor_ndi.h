@@ -28,6 +28,7 @@ public:
 
 private:
     NdiRuntime m_runtime;
+    bool m_initialised = false;
     std::optional<NdiReceiveApi> m_api;
     std::unique_ptr<NdiFinder> m_finder;
 };

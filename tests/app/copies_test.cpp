@@ -3,6 +3,8 @@
 // publishing through the built-in stand-in runtime, watched with skyfill-monitor and
 // driven with skyfill-remote.
 
+#include "tests/app/copy_process.h"
+
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -24,27 +26,6 @@
 #include <vector>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < milliseconds) {
-        QTest::qWait(20);
-    }
-    return done();
-}
-
-struct Copy {
-    std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-    QByteArray errors;
-    bool ownGroup = false; // runs as another user in a process group of its own
-
-    QByteArray ReadErrors() {
-        errors += process->readAllStandardError();
-        return errors;
-    }
-};
 
 class CopiesTest : public ::testing::Test {
 protected:
@@ -76,10 +57,7 @@ protected:
     // as that user on a session bus of its own, in a process group of its own.
     Copy& Start(std::optional<uid_t> user = std::nullopt) {
         Copy copy;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        QProcessEnvironment env = HeadlessEnvironment();
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
         if (user) {
@@ -103,22 +81,8 @@ protected:
         return copies.back();
     }
 
-    // The number a copy titled itself with once its source exists; 0 if it did not.
-    static int SettledNumber(Copy& copy) {
-        static const QRegularExpression title(QStringLiteral("- No (\\d+)\n"));
-        int number = 0;
-        // Eight sanitizer builds starting on two busy cores take a while.
-        constexpr int kSettleWaitMs = 120000;
-        WaitFor(
-            [&] {
-                const QRegularExpressionMatch match =
-                    title.match(QString::fromUtf8(copy.ReadErrors()));
-                number = match.hasMatch() ? match.captured(1).toInt() : 0;
-                return number != 0 || copy.process->state() == QProcess::NotRunning;
-            },
-            kSettleWaitMs);
-        return number;
-    }
+    // Eight sanitizer builds starting on two busy cores take a while.
+    static int SettledNumber(Copy& copy) { return ::SettledNumber(copy, 120000); }
 
     // Frames sent so far by each live stand-in source, by name.
     // The copies' sources only: other suites running beside this one publish their own.

@@ -1,5 +1,6 @@
 #include "ndi/ndi_output.h"
 #include "tests/ndi/double_access.h"
+#include "tests/ndi/product_text.h"
 
 #include <bit>
 #include <cstring>
@@ -84,25 +85,6 @@ protected:
 
 constexpr OutputFormat kSd2997{720, 576, 30000, 1001};
 constexpr OutputFormat kHd25{1280, 720, 30000, 1200};
-
-std::string ExpectedProductText() {
-    const std::pair<const char*, const char*> attributes[] = {
-        {"long_name", "Kova Skyfill generator"},
-        {"short_name", "Kova Skyfill"},
-        {"manufacturer", "KovaCo"},
-        {"version", "1.0.4"},
-        {"session", "default"},
-        {"model_name", "K1"},
-        {"serial", "00001"}};
-    std::string text = "<ndi_product";
-    bool first = true;
-    for (const auto& [name, value] : attributes) {
-        text += first ? std::string(1, ' ') : std::string(14, ' ');
-        text += std::string(name) + "=\"" + value + "\"";
-        first = false;
-    }
-    return text + "/>";
-}
 
 TEST(SenderSetup, SourceNamesCountFromOne) {
     char name[kSourceNameBytes];

@@ -1,0 +1,59 @@
+#pragma once
+
+// Real copies of the program, each a process of its own without a display, that tell
+// their settled number on standard error.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < milliseconds) {
+        QTest::qWait(20);
+    }
+    return done();
+}
+
+struct Copy {
+    std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+    QByteArray errors;
+    bool ownGroup = false; // runs as another user in a process group of its own
+
+    QByteArray ReadErrors() {
+        errors += process->readAllStandardError();
+        return errors;
+    }
+};
+
+// This process's environment without a display: the copy chooses the offscreen platform.
+inline QProcessEnvironment HeadlessEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+// The number a copy titled itself with once its source exists; 0 if it did not within
+// `waitMs` or ended first.
+inline int SettledNumber(Copy& copy, int waitMs) {
+    static const QRegularExpression title(QStringLiteral("- No (\\d+)\n"));
+    int number = 0;
+    WaitFor(
+        [&] {
+            const QRegularExpressionMatch match = title.match(QString::fromUtf8(copy.ReadErrors()));
+            number = match.hasMatch() ? match.captured(1).toInt() : 0;
+            return number != 0 || copy.process->state() == QProcess::NotRunning;
+        },
+        waitMs);
+    return number;
+}
