@@ -198,12 +198,11 @@ TEST_F(CopiesTest, TwoUsersEachPublishTheirOwnCopyOne) {
     EXPECT_EQ(SettledNumber(copies[1]), 1) << copies[1].errors.constData();
     EXPECT_EQ(QStringList(Sources().keys()), SourceNames(1));
 
-    QProcess monitor;
-    monitor.start(QStringLiteral(SKYFILL_MONITOR),
-                  {QStringLiteral("list"), QStringLiteral("--all-users")});
-    ASSERT_TRUE(monitor.waitForFinished(120000));
+    const Ran listing = RunProgram(QStringLiteral(SKYFILL_MONITOR),
+                                   {QStringLiteral("list"), QStringLiteral("--all-users")});
+    ASSERT_EQ(listing.code, 0) << listing.err.constData();
     QStringList owners;
-    for (const QByteArray& line : monitor.readAllStandardOutput().split('\n')) {
+    for (const QByteArray& line : listing.out.split('\n')) {
         const QList<QByteArray> fields = line.split('\t');
         if (fields[0] == "Kova Gradient 1") {
             owners << (fields.size() == 7 ? QString::fromUtf8(fields[6]) : QStringLiteral("mine"));

@@ -34,6 +34,31 @@ struct Copy {
     }
 };
 
+struct Ran {
+    int code = -1; // also when it crashed or did not finish
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs a program to its end; the wait only guards against a hang, since sanitizer builds
+// on two busy cores are slow.
+inline Ran RunProgram(const QString& program, const QStringList& arguments,
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    Ran ran;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit) {
+        ran.code = process.exitCode();
+    } else {
+        process.kill();
+        process.waitForFinished();
+    }
+    ran.out = process.readAllStandardOutput();
+    ran.err = process.readAllStandardError();
+    return ran;
+}
+
 // This process's environment without a display: the copy chooses the offscreen platform.
 inline QProcessEnvironment HeadlessEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -26,31 +26,10 @@ namespace {
 // Sanitizer builds on two busy cores are slow to start and to answer.
 constexpr int kProcessWaitMs = 120000;
 
-struct Ran {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Ran Run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    Ran ran;
-    if (process.waitForFinished(kProcessWaitMs) && process.exitStatus() == QProcess::NormalExit) {
-        ran.status = process.exitCode();
-    } else {
-        process.kill();
-        process.waitForFinished();
-    }
-    ran.out = process.readAllStandardOutput();
-    ran.err = process.readAllStandardError();
-    return ran;
-}
-
 Ran Monitor(QStringList arguments) {
     arguments.prepend(QStringLiteral("127.0.0.1"));
     arguments.prepend(QStringLiteral("--extra-ips"));
-    return Run(QStringLiteral(SKYFILL_MONITOR), arguments);
+    return RunProgram(QStringLiteral(SKYFILL_MONITOR), arguments);
 }
 
 QString Discovered(int number) {
@@ -60,7 +39,7 @@ QString Discovered(int number) {
 // The NDI sources `list` shows, by name.
 std::set<QString> Listed() {
     const Ran ran = Monitor({QStringLiteral("list")});
-    EXPECT_EQ(ran.status, 0) << ran.err.constData();
+    EXPECT_EQ(ran.code, 0) << ran.err.constData();
     std::set<QString> names;
     for (const QByteArray& line : ran.out.split('\n')) {
         const QList<QByteArray> fields = line.split('\t');
@@ -74,7 +53,7 @@ std::set<QString> Listed() {
 // What `watch` printed, field by field; a field that is missing or not a number fails.
 QMap<QString, double> Watch(const QString& name, const char* seconds) {
     const Ran ran = Monitor({QStringLiteral("watch"), name, QString::fromLatin1(seconds)});
-    EXPECT_EQ(ran.status, 0) << ran.err.constData();
+    EXPECT_EQ(ran.code, 0) << ran.err.constData();
     QMap<QString, double> fields;
     for (const QByteArray& line : ran.out.split('\n')) {
         const QList<QByteArray> parts = line.split('\t');
@@ -95,8 +74,8 @@ QMap<QString, double> Watch(const QString& name, const char* seconds) {
 }
 
 void Remote(const char* command) {
-    const Ran ran = Run(QStringLiteral(SKYFILL_REMOTE), {QString::fromLatin1(command)});
-    ASSERT_EQ(ran.status, 0) << ran.err.constData();
+    const Ran ran = RunProgram(QStringLiteral(SKYFILL_REMOTE), {QString::fromLatin1(command)});
+    ASSERT_EQ(ran.code, 0) << ran.err.constData();
 }
 
 class CopiesE2eTest : public ::testing::Test {
@@ -148,17 +127,6 @@ protected:
         return numbers;
     }
 
-    // Waits until `list` shows none of `names`.
-    static bool WaitUntilUnlisted(const std::vector<QString>& names, int milliseconds) {
-        return WaitFor(
-            [&] {
-                const std::set<QString> listed = Listed();
-                return std::none_of(names.begin(), names.end(),
-                                    [&](const QString& name) { return listed.count(name) != 0; });
-            },
-            milliseconds);
-    }
-
     std::vector<Copy> copies;
 };
 
@@ -182,7 +150,13 @@ TEST_F(CopiesE2eTest, ThreeCopiesArePublishedUnderTheirNumbersAndVanishWhenTheyE
     }
 
     EndCopies();
-    EXPECT_TRUE(WaitUntilUnlisted(names, 20000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::set<QString> listed = Listed();
+            return std::none_of(names.begin(), names.end(),
+                                [&](const QString& name) { return listed.count(name) != 0; });
+        },
+        20000));
 }
 
 TEST_F(CopiesE2eTest, ACopyServesItsProductTextAndTheRemoteStartsAndStopsItsFrames) {
@@ -191,25 +165,22 @@ TEST_F(CopiesE2eTest, ACopyServesItsProductTextAndTheRemoteStartsAndStopsItsFram
     ASSERT_TRUE(WaitFor([&] { return Listed().count(name) != 0; }, kProcessWaitMs));
 
     const Ran metadata = Monitor({QStringLiteral("metadata"), name});
-    EXPECT_EQ(metadata.status, 0) << metadata.err.constData();
+    EXPECT_EQ(metadata.code, 0) << metadata.err.constData();
     EXPECT_EQ(metadata.out.toStdString(), ExpectedProductText() + "\n");
 
-    // The copy acts on the bus signal in its own time: once frames flow, a fresh watch
-    // measures them.
+    // The copy acts on the bus signal in its own time.
+    // About 50 frames in 2 s at 25 per second; only a stall fails.
     Remote("start");
-    EXPECT_TRUE(
-        WaitFor([&] { return Watch(name, "1").value(QStringLiteral("frames received")) >= 2; },
-                kProcessWaitMs));
-    const QMap<QString, double> flowing = Watch(name, "2");
-    // About 50 at 25 per second; only a stall fails.
-    EXPECT_GE(flowing[QStringLiteral("frames received")], 10);
-    EXPECT_GT(flowing[QStringLiteral("frames per second")], 0);
+    QMap<QString, double> flowing;
+    EXPECT_TRUE(WaitFor(
+        [&] { return (flowing = Watch(name, "2")).value(QStringLiteral("frames received")) >= 10; },
+        kProcessWaitMs));
     EXPECT_GT(flowing[QStringLiteral("interval maximum ms")], 0);
 
     const QTemporaryDir dir;
     const QString png = dir.filePath(QStringLiteral("frame.png"));
     const Ran save = Monitor({QStringLiteral("save"), name, png});
-    EXPECT_EQ(save.status, 0) << save.err.constData();
+    EXPECT_EQ(save.code, 0) << save.err.constData();
     QImageReader reader(png);
     EXPECT_EQ(reader.format(), "png");
     EXPECT_EQ(reader.size(), QSize(1280, 720));
@@ -217,9 +188,8 @@ TEST_F(CopiesE2eTest, ACopyServesItsProductTextAndTheRemoteStartsAndStopsItsFram
     // A receiver that connects to a stopped sender gets its last frame once.
     Remote("stop");
     EXPECT_TRUE(
-        WaitFor([&] { return Watch(name, "1").value(QStringLiteral("frames received")) <= 1; },
+        WaitFor([&] { return Watch(name, "2").value(QStringLiteral("frames received")) <= 1; },
                 kProcessWaitMs));
-    EXPECT_LE(Watch(name, "2").value(QStringLiteral("frames received")), 1);
     EXPECT_EQ(Listed().count(name), 1u);
 }
 

@@ -15,12 +15,7 @@ namespace {
 
 // AddressSanitizer's quarantine keeps freed memory resident, so there the resident size
 // says nothing and only the memory bound is skipped.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SKYFILL_ADDRESS_SANITIZER
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(SKYFILL_ADDRESS_SANITIZER)
+#if defined(__SANITIZE_ADDRESS__)
 constexpr bool kMeasureMemory = false;
 #else
 constexpr bool kMeasureMemory = true;
