@@ -1,5 +1,7 @@
 #include "ndi/ndi_receive.h"
 
+#include "ndi/ndi_symbol.h"
+
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
@@ -7,15 +9,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-template <typename Fn> void Resolve(void* handle, const char* name, Fn& out, std::string& missing) {
-    void* symbol = dlsym(handle, name);
-    if (symbol == nullptr) {
-        missing += missing.empty() ? "" : ", ";
-        missing += name;
-    }
-    out = reinterpret_cast<Fn>(symbol);
-}
 
 uint32_t Millis(std::chrono::milliseconds wait) {
     return static_cast<uint32_t>(std::clamp<int64_t>(wait.count(), 0, 60'000));
@@ -34,15 +27,16 @@ std::optional<NdiReceiveApi> LoadNdiReceiveApi(const std::string& libraryPath,
         gaps = why != nullptr ? why : "cannot be opened";
     } else {
         NdiReceiveApi api;
-        Resolve(handle, "NDIlib_find_create_v2", api.find_create_v2, gaps);
-        Resolve(handle, "NDIlib_find_wait_for_sources", api.find_wait_for_sources, gaps);
-        Resolve(handle, "NDIlib_find_get_current_sources", api.find_get_current_sources, gaps);
-        Resolve(handle, "NDIlib_find_destroy", api.find_destroy, gaps);
-        Resolve(handle, "NDIlib_recv_create_v3", api.recv_create_v3, gaps);
-        Resolve(handle, "NDIlib_recv_capture_v3", api.recv_capture_v3, gaps);
-        Resolve(handle, "NDIlib_recv_free_video_v2", api.recv_free_video_v2, gaps);
-        Resolve(handle, "NDIlib_recv_free_metadata", api.recv_free_metadata, gaps);
-        Resolve(handle, "NDIlib_recv_destroy", api.recv_destroy, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_find_create_v2", api.find_create_v2, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_find_wait_for_sources", api.find_wait_for_sources, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_find_get_current_sources", api.find_get_current_sources,
+                         gaps);
+        ResolveNdiSymbol(handle, "NDIlib_find_destroy", api.find_destroy, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_recv_create_v3", api.recv_create_v3, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_recv_capture_v3", api.recv_capture_v3, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_recv_free_video_v2", api.recv_free_video_v2, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_recv_free_metadata", api.recv_free_metadata, gaps);
+        ResolveNdiSymbol(handle, "NDIlib_recv_destroy", api.recv_destroy, gaps);
         if (gaps.empty()) {
             return api;
         }

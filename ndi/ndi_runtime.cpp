@@ -1,28 +1,11 @@
 #include "ndi/ndi_runtime.h"
 
+#include "ndi/ndi_symbol.h"
 #include "ndi/standin_runtime.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
-
-namespace {
-
-template <typename Fn> bool Resolve(void* handle, const char* name, Fn& out, std::string& missing) {
-    // dlerror() is cleared first so that a symbol whose value is null is told apart
-    // from one that does not exist.
-    dlerror();
-    void* symbol = dlsym(handle, name);
-    if (symbol == nullptr) {
-        missing += missing.empty() ? "" : ", ";
-        missing += name;
-        return false;
-    }
-    out = reinterpret_cast<Fn>(symbol);
-    return true;
-}
-
-} // namespace
 
 std::vector<NdiRuntimePlace> NdiRuntimePlaces(const char* dirV6, const char* dirV5) {
     std::vector<NdiRuntimePlace> places;
@@ -68,14 +51,15 @@ NdiLibraryLookup LookUpNdiLibrary(const std::string& candidate) {
     std::string& missing = lookup.missing;
     // Every symbol is looked up, not just up to the first gap, so one report names all
     // that are missing.
-    bool complete = Resolve(handle, "NDIlib_initialize", api.initialize, missing);
-    complete &= Resolve(handle, "NDIlib_destroy", api.destroy, missing);
-    complete &= Resolve(handle, "NDIlib_version", api.version, missing);
-    complete &= Resolve(handle, "NDIlib_send_create", api.send_create, missing);
-    complete &= Resolve(handle, "NDIlib_send_destroy", api.send_destroy, missing);
-    complete &= Resolve(handle, "NDIlib_send_send_video_v2", api.send_send_video_v2, missing);
-    complete &= Resolve(handle, "NDIlib_send_add_connection_metadata",
-                        api.send_add_connection_metadata, missing);
+    bool complete = ResolveNdiSymbol(handle, "NDIlib_initialize", api.initialize, missing);
+    complete &= ResolveNdiSymbol(handle, "NDIlib_destroy", api.destroy, missing);
+    complete &= ResolveNdiSymbol(handle, "NDIlib_version", api.version, missing);
+    complete &= ResolveNdiSymbol(handle, "NDIlib_send_create", api.send_create, missing);
+    complete &= ResolveNdiSymbol(handle, "NDIlib_send_destroy", api.send_destroy, missing);
+    complete &=
+        ResolveNdiSymbol(handle, "NDIlib_send_send_video_v2", api.send_send_video_v2, missing);
+    complete &= ResolveNdiSymbol(handle, "NDIlib_send_add_connection_metadata",
+                                 api.send_add_connection_metadata, missing);
     if (!complete) {
         // Nothing of a library that is going away may be kept.
         api = NdiRuntimeApi{};
