@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <iterator>
 
-void AnnounceInstance(GeneratorState& state, uint32_t processId) {
+void AnnounceInstance(CopyNumbering& state, uint32_t processId) {
     state.m_instanceNumber = 0;
-    std::fill(std::begin(state.m_instanceInUse), std::end(state.m_instanceInUse), 0);
+    std::fill(std::begin(state.m_instanceInUse), std::end(state.m_instanceInUse), false);
     state.m_processId = processId;
-    state.m_instanceNumberPending = 1;
+    state.m_instanceNumberPending = true;
 }
 
-PostReaction HandleBusPost(GeneratorState& state, int32_t command, int64_t argument) {
+PostReaction HandleBusPost(CopyNumbering& state, int32_t command, int64_t argument) {
     PostReaction reaction;
     switch (static_cast<BusCommand>(command)) {
     case BusCommand::StartStop:
-        if (state.m_obeyRemoteStartStop != 0 && (argument == 0 || argument == 1)) {
+        if (state.m_obeyRemoteStartStop && (argument == 0 || argument == 1)) {
             reaction.kind =
                 argument == 1 ? PostReaction::Kind::StartSending : PostReaction::Kind::StopSending;
         }
@@ -27,19 +27,19 @@ PostReaction HandleBusPost(GeneratorState& state, int32_t command, int64_t argum
         break;
     case BusCommand::Answer:
         if (argument >= 0 && argument < static_cast<int64_t>(std::size(state.m_instanceInUse))) {
-            state.m_instanceInUse[argument] = 1;
+            state.m_instanceInUse[argument] = true;
         }
         break;
     }
     return reaction;
 }
 
-Settlement SettleInstanceNumber(GeneratorState& state, const std::function<bool(int32_t)>& claim) {
+Settlement SettleInstanceNumber(CopyNumbering& state, const std::function<bool(int32_t)>& claim) {
     Settlement settlement;
-    if (state.m_instanceNumberPending == 0) {
+    if (!state.m_instanceNumberPending) {
         return settlement;
     }
-    state.m_instanceNumberPending = 0;
+    state.m_instanceNumberPending = false;
     state.m_instanceNumber = 0;
     int32_t n = 0;
     while (n < kMaxInstances && !claim(n)) {
@@ -56,7 +56,7 @@ Settlement SettleInstanceNumber(GeneratorState& state, const std::function<bool(
     return settlement;
 }
 
-Settlement SettleInstanceNumber(GeneratorState& state) {
+Settlement SettleInstanceNumber(CopyNumbering& state) {
     return SettleInstanceNumber(state,
-                                [&state](int32_t n) { return state.m_instanceInUse[n] == 0; });
+                                [&state](int32_t n) { return !state.m_instanceInUse[n]; });
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/generator_state.h"
-
 #include <cstdint>
 #include <functional>
 
@@ -18,12 +16,22 @@ struct PostReaction {
 // At most this many copies get a number and publish a source.
 constexpr int32_t kMaxInstances = 8;
 
+// What this copy knows of the numbers running copies use.
+struct CopyNumbering {
+    int32_t m_instanceNumber = 0; // 0-based; the source is "Kova Gradient <n + 1>"
+    bool m_instanceNumberPending = false;
+    // Numbers other copies have answered with (anyone may post them, so 32 are kept).
+    bool m_instanceInUse[32]{};
+    uint32_t m_processId = 0;
+    bool m_obeyRemoteStartStop = false;
+};
+
 // Start-up: forget what other copies said, take no number yet.
-void AnnounceInstance(GeneratorState& state, uint32_t processId);
+void AnnounceInstance(CopyNumbering& state, uint32_t processId);
 
 // One coordination message, whoever sent it. Anything unknown or out of range is
 // ignored.
-PostReaction HandleBusPost(GeneratorState& state, int32_t command, int64_t argument);
+PostReaction HandleBusPost(CopyNumbering& state, int32_t command, int64_t argument);
 
 struct Settlement {
     enum class Kind { NotPending, TooManyCopies, Settled } kind = Kind::NotPending;
@@ -33,6 +41,6 @@ struct Settlement {
 // The lowest number from 0 to 7 that `claim` grants; they are tried in order. The
 // arbiter is the bus: answers from other copies cannot settle newcomers that start
 // together, and anyone may post them.
-Settlement SettleInstanceNumber(GeneratorState& state, const std::function<bool(int32_t)>& claim);
+Settlement SettleInstanceNumber(CopyNumbering& state, const std::function<bool(int32_t)>& claim);
 // Without an arbiter: the lowest number no other copy has answered with.
-Settlement SettleInstanceNumber(GeneratorState& state);
+Settlement SettleInstanceNumber(CopyNumbering& state);

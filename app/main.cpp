@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "app/skyfill_app.h"
+#include "app/application.h"
 
 #include <cstdlib>
 
@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
     if (headless) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
-    CSkyfillApp app(argc, argv);
-    return app.InitInstance(headless);
+    Application app(argc, argv);
+    return app.Run(headless);
 }

@@ -6,20 +6,17 @@ MenuButton::MenuButton(QWidget* parent) : QPushButton(parent), m_menu(new QMenu(
     connect(this, &QPushButton::clicked, this, &MenuButton::ShowMenu);
 }
 
-void MenuButton::AddItem(const QString& text, int commandId) {
-    m_menu->addAction(text)->setData(commandId);
+void MenuButton::AddItem(const QString& text) {
+    const auto index = static_cast<int>(m_menu->actions().size());
+    m_menu->addAction(text)->setData(index);
 }
 
-QString MenuButton::ItemText(int commandId) const {
-    for (const QAction* action : m_menu->actions()) {
-        if (action->data().toInt() == commandId) {
-            return action->text();
-        }
-    }
-    return {};
+QString MenuButton::ItemText(int index) const {
+    const QList<QAction*> actions = m_menu->actions();
+    return index >= 0 && index < actions.size() ? actions[index]->text() : QString();
 }
 
 void MenuButton::ShowMenu() {
     const QAction* chosen = m_menu->exec(mapToGlobal(rect().bottomLeft()));
-    emit commandChosen(chosen != nullptr ? chosen->data().toInt() : 0);
+    emit itemChosen(chosen != nullptr ? chosen->data().toInt() : -1);
 }

@@ -2,6 +2,7 @@
 // frame: std::fill_n of one 32-bit value (the steadier baseline) and memset.
 
 #include "bench/ratio_reporter.h"
+#include "render/frame_limits.h"
 #include "render/gradient.h"
 
 #include <algorithm>
@@ -11,10 +12,9 @@
 
 namespace {
 
-constexpr std::size_t kStorePixels = 4096 * 2160;
-
 std::vector<uint32_t>& Store() {
-    static std::vector<uint32_t> store(kStorePixels, 0xFF000000u);
+    static std::vector<uint32_t> store(static_cast<std::size_t>(frame_limits::kMaxPixels),
+                                       0xFF000000u);
     return store;
 }
 
@@ -36,7 +36,7 @@ void Memset(benchmark::State& state, int w, int h) {
     }
 }
 
-void Gradient(benchmark::State& state, GradientPath path, int pattern, int w, int h) {
+void Gradient(benchmark::State& state, CpuPath path, int pattern, int w, int h) {
     auto& store = Store();
     GradientParams params;
     params.corners[0] = ColourRecord::FromValue(0xFF00B5BD);
@@ -63,10 +63,10 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("memset/" + size).c_str(), Memset, w, h)
             ->Unit(benchmark::kMicrosecond);
-        for (GradientPath path : SupportedGradientPaths()) {
+        for (CpuPath path : SupportedCpuPaths()) {
             for (const auto& [pattern, name] : {std::pair{0, "full"}, std::pair{3, "quad"}}) {
                 benchmark::RegisterBenchmark(
-                    ("gradient/" + std::string(GradientPathName(path)) + "/" + name + "/" + size)
+                    ("gradient/" + std::string(CpuPathName(path)) + "/" + name + "/" + size)
                         .c_str(),
                     Gradient, path, pattern, w, h)
                     ->Unit(benchmark::kMicrosecond);

@@ -2,13 +2,13 @@
 // picture on each blend path, and one whole dirty frame (gradient, cloud strip, logo).
 
 #include "bench/ratio_reporter.h"
-#include "preview/vid_box.h"
+#include "preview/preview_box.h"
 #include "render/cloud_overlay.h"
+#include "render/frame_limits.h"
 #include "render/gradient.h"
 #include "resources/pictures.h"
 
 #include <QApplication>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,15 +17,13 @@
 
 namespace {
 
-constexpr std::size_t kStoreBytes = std::size_t{4096} * 2160 * 4;
-
 std::vector<uint8_t>& Store() {
-    static std::vector<uint8_t> store(kStoreBytes, 0x80);
+    static std::vector<uint8_t> store(frame_limits::kMaxBytes, 0x80);
     return store;
 }
 
 std::vector<uint8_t>& Source() {
-    static std::vector<uint8_t> source(kStoreBytes, 0x3C);
+    static std::vector<uint8_t> source(frame_limits::kMaxBytes, 0x3C);
     return source;
 }
 
@@ -57,7 +55,7 @@ void Memcpy(benchmark::State& state, int w, int h) {
     }
 }
 
-void Compose(benchmark::State& state, BlendPath path, int w, int h) {
+void Compose(benchmark::State& state, CpuPath path, int w, int h) {
     const Clouds& clouds = CloudsAt(w, h);
     for (auto _ : state) {
         clouds.picture.ComposeOntoWith(path, 0, 0, 3, false, Store().data(), w, h);
@@ -69,12 +67,11 @@ void Compose(benchmark::State& state, BlendPath path, int w, int h) {
 // What the sending thread does for one dirty frame with the preview on: gradient,
 // cloud strip, preview conversion, logo.
 void DirtyFrame(benchmark::State& state, int w, int h) {
-    static VidBox* preview = [] {
-        auto* box = new VidBox;
+    static PreviewBox* preview = [] {
+        auto* box = new PreviewBox;
         box->InitPreview();
         return box;
     }();
-    std::atomic<int32_t> previewMode{2};
     const Clouds& clouds = CloudsAt(w, h);
     GradientParams params;
     params.corners[0] = ColourRecord::FromValue(0xFF00B5BD);
@@ -86,7 +83,7 @@ void DirtyFrame(benchmark::State& state, int w, int h) {
         RenderGradient(Store().data(), w, h, params);
         ComposeCloudStrip(Store().data(), w, h, clouds.picture, clouds.flipped, offset);
         offset = AdvanceCloudOffset(offset, 0, 2 * h);
-        preview->RefreshFromFrame(previewMode, Store().data(), w, h);
+        preview->RefreshAlways(Store().data(), w, h);
         ComposeLogo(Store().data(), w, h, clouds.logo, false);
         benchmark::DoNotOptimize(Store().data());
         benchmark::ClobberMemory();
@@ -107,9 +104,9 @@ int main(int argc, char** argv) {
         const std::string size = SizeName(w, h);
         benchmark::RegisterBenchmark(("memcpy/" + size).c_str(), Memcpy, w, h)
             ->Unit(benchmark::kMicrosecond);
-        for (BlendPath path : SupportedBlendPaths()) {
+        for (CpuPath path : SupportedCpuPaths()) {
             benchmark::RegisterBenchmark(
-                ("compose/" + std::string(BlendPathName(path)) + "/" + size).c_str(), Compose, path,
+                ("compose/" + std::string(CpuPathName(path)) + "/" + size).c_str(), Compose, path,
                 w, h)
                 ->Unit(benchmark::kMicrosecond);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/frame_limits.h"
 #include "render/image_buffer.h"
 #include "render/pixel_picture.h"
 
@@ -18,10 +19,10 @@
 // for them.
 namespace imageio {
 
-// A mask is stretched to the output, which never exceeds the frame store (4096 x 2160),
-// so a larger picture buys nothing but memory.
+// A mask is stretched to the output, which is never larger than the largest frame, so a
+// larger picture buys nothing but memory.
 constexpr int32_t kMaxSide = 8192;
-constexpr int64_t kMaxPixels = int64_t{4096} * 2160;
+constexpr int64_t kMaxPixels = frame_limits::kMaxPixels;
 constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
 
 bool DecodeImageData(const QByteArray& data, PixelPicture& out);

@@ -1,9 +1,34 @@
 #include "ndi/frame_clock.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
 
 namespace {
+
 constexpr int64_t kNsPerSecond = 1'000'000'000;
+
+class Monotonic final : public PacingTimer {
+public:
+    int64_t NowNs() override {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return int64_t{ts.tv_sec} * kNsPerSecond + ts.tv_nsec;
+    }
+    void SleepUntilNs(int64_t deadlineNs) override {
+        // An absolute deadline: a signal that cuts the sleep short costs no time.
+        const timespec ts{static_cast<time_t>(deadlineNs / kNsPerSecond),
+                          static_cast<long>(deadlineNs % kNsPerSecond)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+        }
+    }
+};
+
+} // namespace
+
+PacingTimer& MonotonicTimer() {
+    static Monotonic timer;
+    return timer;
 }
 
 int64_t FrameClock::SlotOffset(int64_t index, int32_t rateN, int32_t rateD) {

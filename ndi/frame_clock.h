@@ -24,3 +24,16 @@ private:
     int32_t m_rateN = 0;
     int32_t m_rateD = 0;
 };
+
+// Where a paced sender reads the time and waits for a deadline, both in nanoseconds of
+// one steady clock. MonotonicTimer() is CLOCK_MONOTONIC and clock_nanosleep; tests pass
+// their own to check deadlines exactly instead of measuring real ones.
+class PacingTimer {
+public:
+    virtual ~PacingTimer() = default;
+    virtual int64_t NowNs() = 0;
+    // Returns no earlier than `deadlineNs`.
+    virtual void SleepUntilNs(int64_t deadlineNs) = 0;
+};
+
+PacingTimer& MonotonicTimer();

@@ -3,16 +3,14 @@
 #include <cerrno>
 #include <cstring>
 
-NdiOutput::NdiOutput(const NdiRuntimeApi& runtime, SharedFlags flags, FrameProducer& producer,
+NdiOutput::NdiOutput(const NdiRuntimeApi& runtime, uint8_t* store, FrameProducer& producer,
                      ReconfigureSteps& steps, ThreadLauncher launcher)
-    : m_runtime(runtime), m_flags(flags), m_producer(producer), m_steps(steps),
-      m_launcher(std::move(launcher)),
-      // Zero-filled, once for the whole run: re-configuring only changes how much is used.
-      m_store(std::make_unique<uint8_t[]>(kFrameStoreBytes)) {
+    : m_runtime(runtime), m_store(store), m_producer(producer), m_steps(steps),
+      m_launcher(std::move(launcher)) {
     if (!m_launcher) {
         m_launcher = [](std::function<void()> body) { return std::thread(std::move(body)); };
     }
-    FillVideoFrame(m_videoFrame, OutputFormat{}, m_flags.opaqueOutput.load() != 0, m_store.get());
+    FillVideoFrame(m_videoFrame, OutputFormat{}, m_opaque.load(), m_store);
 }
 
 NdiOutput::~NdiOutput() {
@@ -51,7 +49,7 @@ void NdiOutput::DestroySender() {
 }
 
 void NdiOutput::SetOutputAlphaType(bool useMask) {
-    m_flags.opaqueOutput.store(useMask ? 0 : 1);
+    m_opaque.store(!useMask);
     m_videoFrame.FourCC = FourCCFor(!useMask);
 }
 
@@ -64,9 +62,9 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
     m_steps.ShowOutputLine(line);
 
     DestroySender();
-    FillVideoFrame(m_videoFrame, format, m_flags.opaqueOutput.load() != 0, m_store.get());
+    FillVideoFrame(m_videoFrame, format, m_opaque.load(), m_store);
     m_steps.RescalePictures(format.width, format.height);
-    m_steps.RenderOnePicture(m_store.get(), format.width, format.height);
+    m_steps.RenderOnePicture(m_store, format.width, format.height);
 
     CreateSender(instanceNumber);
     if (m_sender == nullptr) {
@@ -74,7 +72,7 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
     }
     const std::size_t pixels =
         std::size_t{static_cast<uint32_t>(format.width)} * static_cast<uint32_t>(format.height);
-    uint8_t* store = m_store.get();
+    uint8_t* store = m_store;
     for (std::size_t i = 0; i < pixels; ++i) {
         store[4 * i + 3] = 0xFF;
     }

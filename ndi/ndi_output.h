@@ -28,24 +28,19 @@ enum class StartResult {
 
 // The NDI sender, its one frame descriptor and frame store, and the sending thread.
 //
-// All members are called on the user-interface thread. The flags it shares with the
-// sending thread are the window's own atomics, passed in. The sending thread is
+// All members are called on the user-interface thread. The sending thread is
 // started only while a sender exists, and every operation that destroys the sender or
 // changes the descriptor stops it first, so the runtime is never handed a null
 // sender and create/destroy never overlap a send.
 class NdiOutput {
 public:
-    struct SharedFlags {
-        std::atomic<int32_t>& sending;
-        std::atomic<int32_t>& frameDirty;
-        std::atomic<int32_t>& opaqueOutput;
-    };
     // Starts the sending thread with the given body; throws std::system_error when it
     // cannot (like std::thread's constructor, which the default uses).
     using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
 
-    // The runtime must outlive this object and must have been initialised.
-    NdiOutput(const NdiRuntimeApi& runtime, SharedFlags flags, FrameProducer& producer,
+    // The runtime must outlive this object and must have been initialised. `store` is
+    // the producer's frame store, room for the largest frame; it must outlive this too.
+    NdiOutput(const NdiRuntimeApi& runtime, uint8_t* store, FrameProducer& producer,
               ReconfigureSteps& steps, ThreadLauncher launcher = {});
     // Stops sending and destroys the sender; the runtime's own shutdown is the owner's.
     ~NdiOutput();
@@ -77,6 +72,12 @@ public:
     StartResult StartSending();
     // Returns once the pass in progress (its render and send) has finished.
     void StopSending();
+    bool IsSending() const { return m_sending.load(); }
+    // The next pass renders a new frame; a pass under way when this is called still
+    // sends the frame it has.
+    void MarkFrameDirty() { m_frameDirty.store(true); }
+    bool FrameDirty() const { return m_frameDirty.load(); }
+    bool OpaqueOutput() const { return m_opaque.load(); }
 
     const SendButtonStates& Buttons() const { return m_buttons; }
     // Called on every change of the button states, on the user-interface thread.
@@ -84,20 +85,23 @@ public:
 
     bool HasSender() const { return m_sender != nullptr; }
     const NDIlib_video_frame_v2_t& VideoFrame() const { return m_videoFrame; }
-    uint8_t* FrameStore() { return m_store.get(); }
-    const uint8_t* FrameStore() const { return m_store.get(); }
+    uint8_t* FrameStore() { return m_store; }
+    const uint8_t* FrameStore() const { return m_store; }
 
 private:
     void SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender);
     void SetButtons(const SendButtonStates& states);
 
     NdiRuntimeApi m_runtime;
-    SharedFlags m_flags;
+    uint8_t* m_store;
     FrameProducer& m_producer;
     ReconfigureSteps& m_steps;
     ThreadLauncher m_launcher;
+    // Shared with the sending thread.
+    std::atomic<bool> m_sending{false};
+    std::atomic<bool> m_frameDirty{false};
+    std::atomic<bool> m_opaque{true};
 
-    std::unique_ptr<uint8_t[]> m_store;
     NDIlib_video_frame_v2_t m_videoFrame{};
     NDIlib_send_instance_t m_sender = nullptr;
     int m_createError = 0;

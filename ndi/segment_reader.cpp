@@ -1,6 +1,7 @@
 #include "ndi/segment_reader.h"
 
 #include "ndi/ndi_abi.h"
+#include "render/frame_limits.h"
 
 #include <cerrno>
 #include <cstring>
@@ -91,7 +92,8 @@ const char* Contradiction(const HeaderCopy& h, uint64_t objectBytes) {
     if (h.fourCC != NDIlib_FourCC_video_type_BGRX && h.fourCC != NDIlib_FourCC_video_type_BGRA) {
         return "its frame format is unknown";
     }
-    if (h.xres < 1 || h.xres > kMaxWidth || h.yres < 1 || h.yres > kMaxHeight) {
+    if (h.xres < 1 || h.xres > frame_limits::kMaxWidth || h.yres < 1 ||
+        h.yres > frame_limits::kMaxHeight) {
         return "its frame size is out of range";
     }
     if (h.stride != 4 * h.xres || uint64_t{h.frameBytes} != uint64_t{4} * h.xres * h.yres) {

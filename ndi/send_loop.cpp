@@ -17,7 +17,7 @@ void RequestSendingPriority() {
 } // namespace
 
 StartResult NdiOutput::StartSending() {
-    if (m_flags.sending.load() == 1) {
+    if (m_sending.load()) {
         return StartResult::AlreadySending;
     }
     // Until a sender exists (before the instance number is settled, or after a failed
@@ -26,15 +26,15 @@ StartResult NdiOutput::StartSending() {
     if (m_sender == nullptr) {
         return StartResult::NoSender;
     }
-    m_flags.sending.store(1);
-    m_flags.frameDirty.store(1); // the first pass renders
+    m_sending.store(true);
+    m_frameDirty.store(true); // the first pass renders
     try {
         m_sendThread = m_launcher(
             [this, frame = m_videoFrame, sender = m_sender] { SendLoop(frame, sender); });
     } catch (const std::system_error&) {
         // Showing the sending state with no thread behind it would claim frames are
         // going out when none are.
-        m_flags.sending.store(0);
+        m_sending.store(false);
         return StartResult::ThreadFailed;
     }
     SetButtons({.start = false, .stop = true, .resolutionAndFramerate = false});
@@ -42,10 +42,10 @@ StartResult NdiOutput::StartSending() {
 }
 
 void NdiOutput::StopSending() {
-    if (m_flags.sending.load() == 0) {
+    if (!m_sending.load()) {
         return;
     }
-    m_flags.sending.store(0);
+    m_sending.store(false);
     if (m_sendThread.joinable()) {
         m_sendThread.join();
     }
@@ -57,15 +57,15 @@ void NdiOutput::StopSending() {
 // every pass.
 void NdiOutput::SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender) {
     RequestSendingPriority();
-    CloudScroll clouds(2 * frame.yres);
-    FramePass pass{frame.p_data, frame.xres, frame.yres, clouds};
-    while (m_flags.sending.load() == 1) {
+    const FramePass pass{frame.p_data, frame.xres, frame.yres};
+    m_producer.BeginRun(pass);
+    while (m_sending.load()) {
         // Taking the flag before rendering means a tick that comes during the render
         // makes the next pass render again instead of being lost.
-        if (m_flags.frameDirty.exchange(0) == 1) {
+        if (m_frameDirty.exchange(false)) {
             m_producer.RenderFrame(pass);
         }
-        frame.FourCC = FourCCFor(m_flags.opaqueOutput.load(std::memory_order_relaxed) != 0);
+        frame.FourCC = FourCCFor(m_opaque.load(std::memory_order_relaxed));
         // Held by the runtime until the frame's turn at the frame rate.
         m_runtime.send_send_video_v2(sender, &frame);
     }

@@ -15,8 +15,9 @@ void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]
 }
 
 bool IsValidOutputFormat(const OutputFormat& format) {
-    return format.width > 0 && format.height > 0 && format.width <= kMaxOutputWidth &&
-           format.height <= kMaxOutputHeight && format.frameRateN > 0 && format.frameRateD > 0;
+    return format.width > 0 && format.height > 0 && format.width <= frame_limits::kMaxWidth &&
+           format.height <= frame_limits::kMaxHeight && format.frameRateN > 0 &&
+           format.frameRateD > 0;
 }
 
 void FillVideoFrame(NDIlib_video_frame_v2_t& frame, const OutputFormat& format, bool opaque,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ndi/ndi_abi.h"
+#include "render/frame_limits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +15,8 @@ struct OutputFormat {
     int32_t frameRateD = 0;
 };
 
-// The frame store holds one 4096 x 2160 frame; smaller outputs use its start.
-inline constexpr int32_t kMaxOutputWidth = 4096;
-inline constexpr int32_t kMaxOutputHeight = 2160;
-inline constexpr std::size_t kFrameStoreBytes = std::size_t{kMaxOutputWidth} * kMaxOutputHeight * 4;
-static_assert(kFrameStoreBytes == 35'389'440);
+// The frame store holds one frame of the largest size; smaller outputs use its start.
+inline constexpr std::size_t kFrameStoreBytes = frame_limits::kMaxBytes;
 
 // Every size is announced as 16:9, including the 4:3-shaped SD sizes.
 inline constexpr float kPictureAspectRatio = 16.0f / 9.0f;
@@ -47,7 +45,8 @@ constexpr NDIlib_FourCC_video_type_e FourCCFor(bool opaque) {
     return opaque ? NDIlib_FourCC_video_type_BGRX : NDIlib_FourCC_video_type_BGRA;
 }
 
-// A format the frame store can hold, with a positive frame rate.
+// A format the frame store can hold (at most frame_limits::kMaxWidth x kMaxHeight), with a
+// positive frame rate.
 bool IsValidOutputFormat(const OutputFormat& format);
 
 // The frame descriptor for `format`, describing `store`.

@@ -6,9 +6,9 @@
 #include "ndi/standin_segment.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -33,28 +33,17 @@ struct Sender {
     uint64_t reservedBytes = 0;
     bool clockVideo = false;
     FrameClock clock;
+    PacingTimer* timer = nullptr;
 };
 
 std::mutex g_sendersMutex;
 std::set<const Sender*> g_senders;
+std::atomic<PacingTimer*> g_timer{nullptr};
 
 Sender* Live(NDIlib_send_instance_t instance) {
     auto* sender = reinterpret_cast<Sender*>(instance);
     const std::lock_guard lock(g_sendersMutex);
     return g_senders.count(sender) != 0 ? sender : nullptr;
-}
-
-int64_t MonotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
-}
-
-void SleepUntilNs(int64_t deadlineNs) {
-    const timespec ts{static_cast<time_t>(deadlineNs / 1'000'000'000),
-                      static_cast<long>(deadlineNs % 1'000'000'000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
 }
 
 // Brackets a change of the segment's changing part for readers in other processes.
@@ -158,6 +147,8 @@ NDIlib_send_instance_t SendCreate(const NDIlib_send_create_t* settings) {
     sender->fd = fd;
     sender->mapBytes = kHeaderBytes + kFrameCapacity;
     sender->clockVideo = settings != nullptr && settings->clock_video;
+    PacingTimer* timer = g_timer.load();
+    sender->timer = timer != nullptr ? timer : &MonotonicTimer();
     void* map = MAP_FAILED;
     if (ftruncate(fd, static_cast<off_t>(sender->mapBytes)) == 0 &&
         Reserve(*sender, kHeaderBytes)) {
@@ -258,7 +249,7 @@ void Publish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
         }
     }
     ++h.frameCounter;
-    h.lastFrameNs = MonotonicNs();
+    h.lastFrameNs = s.timer->NowNs();
 }
 
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t* frame) {
@@ -267,14 +258,18 @@ void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t* f
         return;
     }
     if (sender->clockVideo) {
-        const int64_t due =
-            sender->clock.Schedule(MonotonicNs(), frame->frame_rate_N, frame->frame_rate_D);
-        SleepUntilNs(due);
+        PacingTimer& timer = *sender->timer;
+        timer.SleepUntilNs(
+            sender->clock.Schedule(timer.NowNs(), frame->frame_rate_N, frame->frame_rate_D));
     }
     Publish(*sender, *frame);
 }
 
 } // namespace
+
+void UsePacingTimer(PacingTimer* timer) {
+    g_timer.store(timer);
+}
 
 NdiRuntimeApi Api() {
     NdiRuntimeApi api;

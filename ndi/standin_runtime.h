@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ndi/frame_clock.h"
 #include "ndi/ndi_runtime.h"
 
 // The built-in stand-in for the NDI runtime, used when no vendor runtime loads. It
@@ -23,6 +24,10 @@
 namespace standin {
 
 NdiRuntimeApi Api();
+
+// Senders created after this call pace and stamp their frames with `timer`, or with
+// MonotonicTimer() when it is null (the start-up state). The timer must outlive them.
+void UsePacingTimer(PacingTimer* timer);
 
 // What NDIlib_version returns; its last word is the version.
 inline constexpr const char* kVersionText =

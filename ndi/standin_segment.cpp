@@ -32,26 +32,47 @@ int HexValue(char c) {
 constexpr std::size_t kAlternateSuffixBytes = 9;
 constexpr std::size_t kMaxFileNameBytes = 255;
 
+void AppendEncoded(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (Plain(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+}
+
 } // namespace
+
+std::string SegmentPrefixFor(const char* scope) {
+    if (scope == nullptr || *scope == '\0') {
+        return std::string(kSegmentPrefix);
+    }
+    // "-" where the plain prefix has ".": no scoped name parses as a plain one.
+    std::string prefix(kSegmentPrefix.substr(0, kSegmentPrefix.size() - 1));
+    prefix += '-';
+    AppendEncoded(prefix, scope);
+    prefix += '.';
+    return prefix;
+}
+
+const std::string& SegmentPrefix() {
+    static const std::string prefix = SegmentPrefixFor(std::getenv("SKYFILL_STANDIN_SCOPE"));
+    return prefix;
+}
 
 std::string SegmentNameFor(std::string_view sourceName, uid_t user) {
     if (sourceName.empty() || sourceName.size() >= kSourceNameBytes) {
         return {};
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string name(kSegmentPrefix);
+    std::string name = SegmentPrefix();
     name += std::to_string(user);
     name += '.';
-    for (const char c : sourceName) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (Plain(byte)) {
-            name += c;
-        } else {
-            name += '%';
-            name += kHex[byte >> 4];
-            name += kHex[byte & 15];
-        }
-    }
+    AppendEncoded(name, sourceName);
     if (name.size() - 1 + kAlternateSuffixBytes > kMaxFileNameBytes) {
         return {};
     }
@@ -70,10 +91,11 @@ std::string AlternateSegmentNameFor(std::string_view sourceName, uid_t user) {
 }
 
 std::optional<ParsedSegmentName> ParseSegmentName(std::string_view segmentName) {
-    if (segmentName.substr(0, kSegmentPrefix.size()) != kSegmentPrefix) {
+    const std::string& prefix = SegmentPrefix();
+    if (segmentName.substr(0, prefix.size()) != prefix) {
         return std::nullopt;
     }
-    std::string_view rest = segmentName.substr(kSegmentPrefix.size());
+    std::string_view rest = segmentName.substr(prefix.size());
     ParsedSegmentName parsed;
     std::size_t digits = 0;
     uint64_t user = 0;

@@ -15,6 +15,8 @@
 // process id and start time identify segments left behind by a crashed process, which
 // the same user may remove.
 
+#include "render/frame_limits.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -26,16 +28,23 @@
 namespace standin {
 
 inline constexpr std::string_view kSegmentPrefix = "/skyfill-ndi.";
+// The prefix of this process's segment names: kSegmentPrefix, or, when the tests'
+// SKYFILL_STANDIN_SCOPE is set, SegmentPrefixFor(that scope), so that test processes
+// running side by side (and the programs each starts) see only their own sources.
+const std::string& SegmentPrefix();
+// kSegmentPrefix for a null or empty scope, else "/skyfill-ndi-" + the scope encoded
+// as source names are + ".".
+std::string SegmentPrefixFor(const char* scope);
 inline constexpr char kAlternateMark = '~';
 inline constexpr char kMagic[8] = {'S', 'K', 'Y', 'F', 'N', 'D', 'I', '\0'};
 inline constexpr uint32_t kLayoutVersion = 1;
 inline constexpr std::size_t kSourceNameBytes = 256;
 inline constexpr std::size_t kMetadataBytes = 4096;
 inline constexpr uint32_t kHeaderBytes = 8192;
-// The largest frame Skyfill sends (and its menus list): 4096 x 2160, 4 bytes a pixel.
-inline constexpr int32_t kMaxWidth = 4096;
-inline constexpr int32_t kMaxHeight = 2160;
-inline constexpr uint64_t kFrameCapacity = uint64_t{kMaxWidth} * kMaxHeight * 4;
+// Room for the largest frame. Readers refuse a segment that claims more, so another size
+// needs a new layout version.
+inline constexpr uint64_t kFrameCapacity = frame_limits::kMaxBytes;
+static_assert(kFrameCapacity == 35'389'440, "part of the segment layout");
 
 struct SegmentHeader {
     // Written once, before changeCounter first becomes even and non-zero.

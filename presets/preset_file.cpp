@@ -1,5 +1,6 @@
 #include "presets/preset_file.h"
 
+#include "presets/control_ranges.h"
 #include "presets/file_replace.h"
 
 #include <algorithm>
@@ -174,9 +175,10 @@ bool ClampPresetBlock(PresetBlock& block) {
         slot.rotationMode = Clamp<int32_t>(slot.rotationMode, 0, 2);
         slot.cloudsOn = slot.cloudsOn != 0 ? 1 : 0;
         slot.cloudSet = slot.cloudSet != 0 ? 1 : 0;
-        slot.cloudSpeed = Clamp<int8_t>(slot.cloudSpeed, -4, 4);
+        slot.cloudSpeed = Clamp<int8_t>(slot.cloudSpeed, kCloudSpeedMin, kCloudSpeedMax);
         slot.useMask = slot.useMask != 0 ? 1 : 0;
-        slot.rotationSliderPosition = Clamp<uint16_t>(slot.rotationSliderPosition, 10, 250);
+        slot.rotationSliderPosition =
+            Clamp<uint16_t>(slot.rotationSliderPosition, kRotationSliderMin, kRotationSliderMax);
         slot.useMaskAlpha = slot.useMaskAlpha != 0 ? 1 : 0;
         slot.invertTransparency = slot.invertTransparency != 0 ? 1 : 0;
     }

@@ -2,8 +2,6 @@
 
 #include "render/blend_rows.h"
 
-#include <array>
-
 namespace {
 
 // The formula as written, with real divisions; the oracle for the other paths.
@@ -22,45 +20,16 @@ void ReferenceRow(const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlp
     }
 }
 
-// A fixed array, so the first compose on the sending thread allocates nothing.
-struct PathList {
-    std::array<BlendPath, 5> paths{};
-    std::size_t count = 0;
-    void Add(BlendPath path) { paths[count++] = path; }
-};
-
-PathList DetectPaths() {
-    PathList list;
-    list.Add(BlendPath::Reference);
-    list.Add(BlendPath::Portable);
-#if defined(SKYFILL_BLEND_X86)
-    __builtin_cpu_init();
-    list.Add(BlendPath::Sse2);
-    if (__builtin_cpu_supports("avx2")) {
-        list.Add(BlendPath::Avx2);
-    }
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
-        list.Add(BlendPath::Avx512);
-    }
-#endif
-    return list;
-}
-
-std::span<const BlendPath> Paths() {
-    static const PathList list = DetectPaths();
-    return {list.paths.data(), list.count};
-}
-
-blend_detail::RowBlender BlenderFor(BlendPath path) {
+blend_detail::RowBlender BlenderFor(CpuPath path) {
     switch (path) {
-    case BlendPath::Reference:
+    case CpuPath::Reference:
         return &ReferenceRow;
-#if defined(SKYFILL_BLEND_X86)
-    case BlendPath::Sse2:
+#if defined(SKYFILL_RENDER_X86)
+    case CpuPath::Sse2:
         return blend_detail::Sse2Row();
-    case BlendPath::Avx2:
+    case CpuPath::Avx2:
         return blend_detail::Avx2Row();
-    case BlendPath::Avx512:
+    case CpuPath::Avx512:
         return blend_detail::Avx512Row();
 #endif
     default:
@@ -85,35 +54,14 @@ void blend_detail::PortableRow(const uint8_t* src, uint8_t* dst, int32_t count, 
     }
 }
 
-const char* BlendPathName(BlendPath path) {
-    switch (path) {
-    case BlendPath::Reference:
-        return "reference";
-    case BlendPath::Portable:
-        return "portable";
-    case BlendPath::Sse2:
-        return "sse2";
-    case BlendPath::Avx2:
-        return "avx2";
-    case BlendPath::Avx512:
-        return "avx512";
-    }
-    return "unknown";
-}
-
-std::span<const BlendPath> SupportedBlendPaths() {
-    return Paths();
-}
-
-void BlendRowWith(BlendPath path, const uint8_t* src, uint8_t* dst, int32_t count,
-                  bool mergeAlpha) {
+void BlendRowWith(CpuPath path, const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha) {
     if (count > 0) {
         BlenderFor(path)(src, dst, count, mergeAlpha);
     }
 }
 
 void BlendRow(const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha) {
-    static const blend_detail::RowBlender fastest = BlenderFor(Paths().back());
+    static const blend_detail::RowBlender fastest = BlenderFor(FastestCpuPath());
     if (count > 0) {
         fastest(src, dst, count, mergeAlpha);
     }

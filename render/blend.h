@@ -1,20 +1,14 @@
 #pragma once
 
+#include "render/cpu_path.h"
+
 #include <cstdint>
-#include <span>
 
 // Straight-alpha "picture over frame" for one run of pixels (4 bytes each, B G R A):
 //   d.c = (s.c * a + d.c * (255 - a)) / 255 for the colour bytes, truncated;
 //   with merge, d.A = 255 - ((255 - d.A) * (255 - a)) / 255, otherwise d.A is kept.
-enum class BlendPath { Reference, Portable, Sse2, Avx2, Avx512 };
-
-const char* BlendPathName(BlendPath path);
-
-// Paths this CPU can run, the reference first and the fastest last.
-std::span<const BlendPath> SupportedBlendPaths();
-
-// `path` must be one of SupportedBlendPaths(). `src` and `dst` must not overlap.
-void BlendRowWith(BlendPath path, const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha);
+// `path` must be one of SupportedCpuPaths(). `src` and `dst` must not overlap.
+void BlendRowWith(CpuPath path, const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha);
 
 // The fastest path of this CPU.
 void BlendRow(const uint8_t* src, uint8_t* dst, int32_t count, bool mergeAlpha);

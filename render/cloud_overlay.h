@@ -13,8 +13,7 @@
 // For the sending thread, per rendered frame while clouds are on:
 //   ComposeCloudStrip(store, W, H, cloud[set], cloudFlipped[set], offset);
 //   offset = AdvanceCloudOffset(offset, speed, 2 * H);
-// with offset starting at 0 for each run of the thread. ndi/'s CloudScroll keeps the same
-// offset and may be used instead of AdvanceCloudOffset.
+// with offset starting at 0 for each run of the thread (the engine's CloudScroll).
 void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture,
                        const ImageBuffer& flipped, int32_t offset);
 

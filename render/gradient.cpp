@@ -3,9 +3,7 @@
 #include "render/gradient_rows.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -151,6 +149,13 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
     }
     const int64_t w = l.blockWidth;
     const int64_t h = l.blockHeight;
+    // Looked up once: unoptimised sanitizer builds spend most of their test time here.
+    int64_t corner[4][3];
+    for (int i = 0; i < 4; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            corner[i][k] = Channel(p.corners[i], k);
+        }
+    }
     auto* pixels = reinterpret_cast<uint32_t*>(store);
     for (int32_t fy = 0; fy < height; ++fy) {
         int64_t y = fy;
@@ -164,10 +169,10 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
             }
             uint32_t colour = 0;
             for (int k = 0; k < 3; ++k) {
-                const int64_t c0 = Channel(p.corners[0], k);
-                const int64_t c1 = Channel(p.corners[1], k);
-                const int64_t c2 = Channel(p.corners[2], k);
-                const int64_t c3 = Channel(p.corners[3], k);
+                const int64_t c0 = corner[0][k];
+                const int64_t c1 = corner[1][k];
+                const int64_t c2 = corner[2][k];
+                const int64_t c3 = corner[3][k];
                 const int64_t v =
                     ((h - y) * ((w - x) * c0 + x * c1) + y * ((w - x) * c2 + x * c3)) / (w * h);
                 colour |= static_cast<uint32_t>(v) << (8 * k);
@@ -177,34 +182,14 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
     }
 }
 
-std::vector<GradientPath> DetectPaths() {
-    std::vector<GradientPath> paths{GradientPath::Reference, GradientPath::Portable};
-#if defined(SKYFILL_GRADIENT_X86)
-    __builtin_cpu_init();
-    paths.push_back(GradientPath::Sse2);
-    if (__builtin_cpu_supports("avx2")) {
-        paths.push_back(GradientPath::Avx2);
-    }
-    if (__builtin_cpu_supports("avx512f")) {
-        paths.push_back(GradientPath::Avx512);
-    }
-#endif
-    return paths;
-}
-
-const std::vector<GradientPath>& Paths() {
-    static const std::vector<GradientPath> paths = DetectPaths();
-    return paths;
-}
-
-FixedRowWriter WriterFor(GradientPath path) {
-#if defined(SKYFILL_GRADIENT_X86)
+FixedRowWriter WriterFor(CpuPath path) {
+#if defined(SKYFILL_RENDER_X86)
     switch (path) {
-    case GradientPath::Sse2:
+    case CpuPath::Sse2:
         return gradient_detail::Sse2RowWriter();
-    case GradientPath::Avx2:
+    case CpuPath::Avx2:
         return gradient_detail::Avx2RowWriter();
-    case GradientPath::Avx512:
+    case CpuPath::Avx512:
         return gradient_detail::Avx512RowWriter();
     default:
         break;
@@ -217,29 +202,9 @@ FixedRowWriter WriterFor(GradientPath path) {
 
 } // namespace
 
-const char* GradientPathName(GradientPath path) {
-    switch (path) {
-    case GradientPath::Reference:
-        return "reference";
-    case GradientPath::Portable:
-        return "portable";
-    case GradientPath::Sse2:
-        return "sse2";
-    case GradientPath::Avx2:
-        return "avx2";
-    case GradientPath::Avx512:
-        return "avx512";
-    }
-    return "unknown";
-}
-
-std::span<const GradientPath> SupportedGradientPaths() {
-    return Paths();
-}
-
-void RenderGradientWith(GradientPath path, uint8_t* store, int32_t width, int32_t height,
+void RenderGradientWith(CpuPath path, uint8_t* store, int32_t width, int32_t height,
                         const GradientParams& params) {
-    if (path == GradientPath::Reference) {
+    if (path == CpuPath::Reference) {
         RenderReference(store, width, height, params);
     } else {
         gradient_detail::RenderRows(WriterFor(path), store, width, height, params);
@@ -247,6 +212,5 @@ void RenderGradientWith(GradientPath path, uint8_t* store, int32_t width, int32_
 }
 
 void RenderGradient(uint8_t* store, int32_t width, int32_t height, const GradientParams& params) {
-    static const GradientPath fastest = Paths().back();
-    RenderGradientWith(fastest, store, width, height, params);
+    RenderGradientWith(FastestCpuPath(), store, width, height, params);
 }

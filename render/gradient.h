@@ -1,9 +1,9 @@
 #pragma once
 
 #include "render/colour_record.h"
+#include "render/cpu_path.h"
 
 #include <cstdint>
-#include <span>
 
 // Everything one gradient frame depends on, copied once per frame so that a frame
 // never mixes two colour sets.
@@ -12,12 +12,8 @@ struct GradientParams {
     int32_t fillPattern = 0; // 0 full, 1 horizontal split, 2 vertical split, 3 quad split
 };
 
-enum class GradientPath { Reference, Portable, Sse2, Avx2, Avx512 };
-
-const char* GradientPathName(GradientPath path);
-
-// Paths this CPU can run, the reference first and the fastest last.
-std::span<const GradientPath> SupportedGradientPaths();
+// The end-to-end tests still name the reference path by its older name.
+using GradientPath = CpuPath;
 
 // Writes the colour bytes of the first width x height pixels of `store` (rows packed,
 // 4 bytes per pixel) and keeps every alpha byte. Nothing is written for a pattern
@@ -28,6 +24,6 @@ std::span<const GradientPath> SupportedGradientPaths();
 // so the frame is symmetric and has no unwritten stripe.
 void RenderGradient(uint8_t* store, int32_t width, int32_t height, const GradientParams& params);
 
-// The same, on a chosen path; `path` must be one of SupportedGradientPaths().
-void RenderGradientWith(GradientPath path, uint8_t* store, int32_t width, int32_t height,
+// The same, on a chosen path; `path` must be one of SupportedCpuPaths().
+void RenderGradientWith(CpuPath path, uint8_t* store, int32_t width, int32_t height,
                         const GradientParams& params);

@@ -87,13 +87,6 @@ bool NarrowRowExact(const RowSetup& row, int32_t blockWidth, const FixedRow& fix
     return true;
 }
 
-// Rounded down, F falls short by less than (x + 1) units, and the margin is 2^(f-1) / d
-// units with f >= 40: exact while (x + 1) d < 2^39, with room to spare for every block
-// the frame store can hold.
-bool WideExactForBlock(int64_t w, int64_t h) {
-    return (Int128{w} + 1) * w * h < (Int128{1} << 39);
-}
-
 // With the bounds of NarrowFixed, |e0| <= d (1 + 2^(f-42)) and |e1| <= d (1 + 2^(f-42)) / 2,
 // so |e0 + 2x e1| <= w d (1 + 2^(f-42)) for every x < w; below 2^f that is exact.
 bool NarrowExactForBlock(int64_t w, int64_t h) {

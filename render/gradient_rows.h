@@ -2,6 +2,7 @@
 
 // Internals shared by the gradient paths; not part of the renderer's interface.
 
+#include "render/frame_limits.h"
 #include "render/gradient.h"
 
 #include <cstdint>
@@ -30,7 +31,8 @@ struct FixedRow {
     uint64_t step[3];
     // Narrow: f = 32, 40, 48, both values rounded to nearest; each row is checked before
     // it is used. Wide: f = 40, 48, 56, both rounded down, exact for every block that
-    // WideExactForBlock admits (all up to 4096 x 2160; others use the portable rows).
+    // WideExactForBlock admits (every block of a frame within render/frame_limits.h; others
+    // use the portable rows).
     bool narrow;
 };
 
@@ -48,8 +50,15 @@ FixedRow NarrowFixed(const RowSetup& row);
 // Whether `fixed` (from NarrowFixed) gives the exact value at every x of the row.
 bool NarrowRowExact(const RowSetup& row, int32_t blockWidth, const FixedRow& fixed);
 
-// Whether the wide format is exact for every row of a w x h block.
-bool WideExactForBlock(int64_t w, int64_t h);
+// Whether the wide format is exact for every row of a w x h block. Rounded down, F falls
+// short by less than (x + 1) units, and the margin is 2^(f-1) / d units with f >= 40:
+// exact while (x + 1) d < 2^39.
+constexpr bool WideExactForBlock(int64_t w, int64_t h) {
+    __extension__ using Int128 = __int128;
+    return (Int128{w} + 1) * w * h < (Int128{1} << 39);
+}
+static_assert(WideExactForBlock(frame_limits::kMaxWidth, frame_limits::kMaxHeight),
+              "the largest frame must not need the portable rows");
 
 // Whether NarrowRowExact holds for every row of every w x h block, whatever the colours.
 bool NarrowExactForBlock(int64_t w, int64_t h);

@@ -216,11 +216,10 @@ Placement PlaceOnFrame(int32_t x, int32_t y, int32_t placement, int32_t bw, int3
 
 void ImageBuffer::ComposeOnto(int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
                               uint8_t* frame, int32_t W, int32_t H) const {
-    static const BlendPath fastest = SupportedBlendPaths().back();
-    ComposeOntoWith(fastest, x, y, placement, mergeAlpha, frame, W, H);
+    ComposeOntoWith(FastestCpuPath(), x, y, placement, mergeAlpha, frame, W, H);
 }
 
-void ImageBuffer::ComposeOntoWith(BlendPath path, int32_t x, int32_t y, int32_t placement,
+void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, int32_t placement,
                                   bool mergeAlpha, uint8_t* frame, int32_t W, int32_t H) const {
     if (!Drawable() || frame == nullptr || W <= 0 || H <= 0) {
         return;

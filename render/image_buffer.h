@@ -59,7 +59,7 @@ public:
     // placement code gives (see PlaceOnFrame), clipped to the frame.
     void ComposeOnto(int32_t x, int32_t y, int32_t placement, bool mergeAlpha, uint8_t* frame,
                      int32_t W, int32_t H) const;
-    void ComposeOntoWith(BlendPath path, int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
+    void ComposeOntoWith(CpuPath path, int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
                          uint8_t* frame, int32_t W, int32_t H) const;
 
     // Writes the frame's alpha bytes from this picture: its brightness

@@ -63,3 +63,11 @@ std::string FormatSummary(const FrameTiming::Summary& s) {
                   static_cast<unsigned long long>(s.skipped));
     return text;
 }
+
+double RateBetween(const PublishSample& before, const PublishSample& now) {
+    const int64_t spanNs = now.lastFrameNs - before.lastFrameNs;
+    if (now.frames <= before.frames || spanNs <= 0) {
+        return 0.0;
+    }
+    return static_cast<double>(now.frames - before.frames) * 1e9 / static_cast<double>(spanNs);
+}

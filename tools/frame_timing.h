@@ -36,3 +36,13 @@ private:
 
 // The summary as `watch` prints it, one fact a line.
 std::string FormatSummary(const FrameTiming::Summary& summary);
+
+// A source's frame counter and when its latest frame was published (steady clock, ns).
+struct PublishSample {
+    uint64_t frames = 0;
+    int64_t lastFrameNs = 0;
+};
+
+// Frames per second published between two samples of one source; 0 when no frame came
+// between them or the counter went back.
+double RateBetween(const PublishSample& before, const PublishSample& now);

@@ -39,14 +39,6 @@ std::string UserName(uid_t uid) {
     return std::to_string(uid);
 }
 
-double Rate(const standin::SourceInfo& first, const standin::SourceInfo& now) {
-    const uint64_t frames = now.frameCounter - first.frameCounter;
-    const int64_t spanNs = now.lastFrameNs - first.lastFrameNs;
-    return frames > 0 && spanNs > 0
-               ? static_cast<double>(frames) * 1e9 / static_cast<double>(spanNs)
-               : 0.0;
-}
-
 // Another user's segment this user may not open: its name is all there is to show.
 void ListUnreadable(const std::vector<standin::SourceInfo>& readable) {
     for (const std::string& name : standin::ListSegments(std::nullopt)) {
@@ -82,7 +74,9 @@ void ListStandInSources(bool allUsers) {
         }
         std::printf("%s\t%dx%d\t%s\t%d/%d\t%llu\t%.2f", Escaped(now.sourceName).c_str(), now.xres,
                     now.yres, FourCCText(now.fourCC), now.frameRateN, now.frameRateD,
-                    static_cast<unsigned long long>(now.frameCounter), Rate(source, now));
+                    static_cast<unsigned long long>(now.frameCounter),
+                    RateBetween({source.frameCounter, source.lastFrameNs},
+                                {now.frameCounter, now.lastFrameNs}));
         if (now.ownerUid != geteuid()) {
             std::printf("\tuser %s", UserName(now.ownerUid).c_str());
         }

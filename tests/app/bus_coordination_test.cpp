@@ -4,7 +4,7 @@
 
 #include "app/bus_link.h"
 #include "tests/app/window_test_support.h"
-#include "ui_skyfill_dlg.h"
+#include "ui_main_window.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -55,7 +55,7 @@ protected:
 
     struct RunningCopy {
         std::unique_ptr<BusLink> bus;
-        std::unique_ptr<CSkyfillDlg> window;
+        std::unique_ptr<MainWindow> window;
     };
 
     QDBusConnection Connect(const QString& name) {
@@ -63,18 +63,18 @@ protected:
         return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
     }
 
-    CSkyfillDlg& Launch(uint32_t pid) {
+    MainWindow& Launch(uint32_t pid) {
         RunningCopy copy;
         copy.bus = std::make_unique<BusLink>(Connect(QStringLiteral("copy%1").arg(pid)));
-        SkyfillEnvironment environment;
+        WindowEnvironment environment;
         environment.runtime = runtime;
         environment.prompts = &prompts;
         environment.bus = copy.bus.get();
         environment.processId = pid;
         environment.startupDraw = 7;
         environment.openUrl = [](const QUrl&) {};
-        copy.window = std::make_unique<CSkyfillDlg>(std::move(environment));
-        EXPECT_TRUE(copy.window->OnInitDialog());
+        copy.window = std::make_unique<MainWindow>(std::move(environment));
+        EXPECT_TRUE(copy.window->Start());
         copies.push_back(std::move(copy));
         return *copies.back().window;
     }
@@ -99,22 +99,22 @@ protected:
 };
 
 TEST_F(BusCoordinationTest, CopiesTakeConsecutiveNumbersAndObeyRemoteStartStop) {
-    CSkyfillDlg& first = Launch(1001);
-    ASSERT_TRUE(WaitFor([&] { return !first.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    MainWindow& first = Launch(1001);
+    ASSERT_TRUE(WaitFor([&] { return !first.SettleTimer().isActive(); }));
     EXPECT_EQ(first.windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 1"));
 
-    CSkyfillDlg& second = Launch(1002);
-    ASSERT_TRUE(WaitFor([&] { return !second.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    MainWindow& second = Launch(1002);
+    ASSERT_TRUE(WaitFor([&] { return !second.SettleTimer().isActive(); }));
     EXPECT_EQ(second.windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 2"));
-    EXPECT_EQ(second.m_instanceNumber, 1);
+    EXPECT_EQ(second.Numbering().m_instanceNumber, 1);
     EXPECT_TRUE(second.Output()->HasSender());
 
     PostFromOutside(Post(1, 1));
-    ASSERT_TRUE(WaitFor([&] { return first.m_sending == 1 && second.m_sending == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return first.Sending() == 1 && second.Sending() == 1; }));
     EXPECT_FALSE(first.Controls().m_startButton->isEnabled());
 
     PostFromOutside(Post(1, 0));
-    ASSERT_TRUE(WaitFor([&] { return first.m_sending == 0 && second.m_sending == 0; }));
+    ASSERT_TRUE(WaitFor([&] { return first.Sending() == 0 && second.Sending() == 0; }));
     EXPECT_TRUE(second.Controls().m_startButton->isEnabled());
 }
 
@@ -158,10 +158,10 @@ QList<QVariantList> OtherShapes() {
 }
 
 TEST_F(BusCoordinationTest, MessagesOfAnyOtherShapeAndFloodedAnswersDoNoHarm) {
-    CSkyfillDlg& first = Launch(3001);
-    ASSERT_TRUE(WaitFor([&] { return !first.TimerRunning(CSkyfillDlg::kSettleTimer); }));
-    CSkyfillDlg& second = Launch(3002);
-    ASSERT_TRUE(WaitFor([&] { return !second.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    MainWindow& first = Launch(3001);
+    ASSERT_TRUE(WaitFor([&] { return !first.SettleTimer().isActive(); }));
+    MainWindow& second = Launch(3002);
+    ASSERT_TRUE(WaitFor([&] { return !second.SettleTimer().isActive(); }));
 
     QDBusConnection outside = Connect(QStringLiteral("hostile"));
     for (const QVariantList& arguments : OtherShapes()) {
@@ -173,24 +173,24 @@ TEST_F(BusCoordinationTest, MessagesOfAnyOtherShapeAndFloodedAnswersDoNoHarm) {
     // Well-formed commands out of range, and answers claiming every number, while a
     // newcomer settles: answers cannot hand out numbers or send anyone away.
     outside.send(Post(1, 7));
-    CSkyfillDlg& third = Launch(3003);
+    MainWindow& third = Launch(3003);
     for (int round = 0; round < 50; ++round) {
         for (int n = -1; n < 9; ++n) {
             outside.send(Post(3, n));
         }
         QCoreApplication::processEvents();
     }
-    ASSERT_TRUE(WaitFor([&] { return !third.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    ASSERT_TRUE(WaitFor([&] { return !third.SettleTimer().isActive(); }));
     EXPECT_TRUE(prompts.asked.isEmpty()) << prompts.asked.join(',').toStdString();
-    EXPECT_EQ(first.m_instanceNumber, 0);
-    EXPECT_EQ(second.m_instanceNumber, 1);
-    EXPECT_EQ(third.m_instanceNumber, 2);
+    EXPECT_EQ(first.Numbering().m_instanceNumber, 0);
+    EXPECT_EQ(second.Numbering().m_instanceNumber, 1);
+    EXPECT_EQ(third.Numbering().m_instanceNumber, 2);
     EXPECT_EQ(third.windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 3"));
-    EXPECT_EQ(first.m_sending + second.m_sending + third.m_sending, 0);
+    EXPECT_EQ(first.Sending() + second.Sending() + third.Sending(), 0);
 
     PostFromOutside(Post(1, 1));
     EXPECT_TRUE(WaitFor(
-        [&] { return first.m_sending == 1 && second.m_sending == 1 && third.m_sending == 1; }));
+        [&] { return first.Sending() == 1 && second.Sending() == 1 && third.Sending() == 1; }));
 }
 
 TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDeclined) {
@@ -199,9 +199,9 @@ TEST_F(BusCoordinationTest, NinthCopyAsksToExitAndStaysWithoutASenderWhenDecline
         QDBusConnection holder = Connect(QStringLiteral("holder%1").arg(n));
         ASSERT_TRUE(holder.registerService(BusLink::CopyBusName(n)));
     }
-    CSkyfillDlg& ninth = Launch(2009);
+    MainWindow& ninth = Launch(2009);
     prompts.answers = {false};
-    ASSERT_TRUE(WaitFor([&] { return !ninth.TimerRunning(CSkyfillDlg::kSettleTimer); }));
+    ASSERT_TRUE(WaitFor([&] { return !ninth.SettleTimer().isActive(); }));
     ASSERT_EQ(prompts.asked.size(), 1);
     EXPECT_EQ(prompts.asked[0], QStringLiteral("Quit Skyfill|OK to exit?"));
     EXPECT_FALSE(ninth.HasEnded());

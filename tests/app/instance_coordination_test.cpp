@@ -5,7 +5,7 @@
 namespace {
 
 struct Copy {
-    GeneratorState state;
+    CopyNumbering state;
     explicit Copy(uint32_t pid) { AnnounceInstance(state, pid); }
     void Hear(int32_t command, int64_t argument) { HandleBusPost(state, command, argument); }
 };

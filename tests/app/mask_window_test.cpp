@@ -2,7 +2,7 @@
 
 #include "presets/preset_file.h"
 #include "tests/app/window_test_support.h"
-#include "ui_skyfill_dlg.h"
+#include "ui_main_window.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,9 +19,9 @@ class MaskWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 0));
-        ASSERT_TRUE(window->OnInitDialog());
-        window->OnTimer(CSkyfillDlg::kSettleTimer);
+        window = std::make_unique<MainWindow>(AloneEnvironment(prompts, 0));
+        ASSERT_TRUE(window->Start());
+        window->OnSettleTimer();
     }
     void TearDown() override {
         if (window && window->Output() != nullptr) {
@@ -44,20 +44,20 @@ protected:
     }
 
     uint8_t AlphaAt(int x, int y) {
-        return window->Output()->FrameStore()[(y * window->m_width + x) * 4 + 3];
+        return window->Output()->FrameStore()[(y * window->Format().width + x) * 4 + 3];
     }
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    std::unique_ptr<CSkyfillDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MaskWindowTest, BrightnessBecomesAlphaInvertedOnRequestAndOpaqueWithoutTheMask) {
-    Ui::CSkyfillDlg& ui = window->Controls();
+    Ui::MainWindow& ui = window->Controls();
     window->OnLoadAlphaMask(MakeMask(QStringLiteral("m.png")));
     EXPECT_EQ(ui.m_maskNameLabel->text(), dir.filePath(QStringLiteral("m.png")));
-    EXPECT_EQ(window->m_maskImage.m_width, 1280); // stretched to the output, aspect not kept
-    EXPECT_EQ(window->m_maskImage.m_height, 720);
+    EXPECT_EQ(window->Engine().Composer().Mask().m_width, 1280); // stretched to the output, aspect not kept
+    EXPECT_EQ(window->Engine().Composer().Mask().m_height, 720);
     EXPECT_EQ(AlphaAt(10, 10), 255); // not in use yet
 
     ui.m_useMaskCheck->click();
@@ -79,7 +79,7 @@ TEST_F(MaskWindowTest, BrightnessBecomesAlphaInvertedOnRequestAndOpaqueWithoutTh
 }
 
 TEST_F(MaskWindowTest, OwnAlphaLongNamesAndAFailedLoadKeepingThePreviousMask) {
-    Ui::CSkyfillDlg& ui = window->Controls();
+    Ui::MainWindow& ui = window->Controls();
     const QString longName = QString(70, QLatin1Char('n')) + QStringLiteral(".png");
     window->OnLoadAlphaMask(MakeMask(longName, 40));
     EXPECT_EQ(ui.m_maskNameLabel->text(), longName); // over 60 characters: the name alone
@@ -93,7 +93,7 @@ TEST_F(MaskWindowTest, OwnAlphaLongNamesAndAFailedLoadKeepingThePreviousMask) {
     broken.close();
     window->OnLoadAlphaMask(broken.fileName());
     EXPECT_EQ(ui.m_maskNameLabel->text(), longName);
-    EXPECT_EQ(window->m_maskImage.m_width, 1280);
+    EXPECT_EQ(window->Engine().Composer().Mask().m_width, 1280);
     ui.m_invertCheck->click();
     EXPECT_EQ(AlphaAt(10, 10), 215); // the previous mask, still in use
     // The new path is kept, so a later preset save names it.
@@ -109,7 +109,7 @@ TEST_F(MaskWindowTest, APresetFileNamingAMaskLoadsAndAppliesIt) {
     ASSERT_TRUE(SavePresetBytes(preset.toStdString(), block, mask.toStdU16String()).saved);
     ASSERT_TRUE(window->LoadPresetFile(preset));
     EXPECT_EQ(window->MaskFilePath(), mask);
-    EXPECT_EQ(window->m_useMask, 1);
+    EXPECT_EQ(window->Settings().useMask, 1);
     EXPECT_EQ(AlphaAt(1200, 700), 76);
     EXPECT_FALSE(window->BitmapStatic()->pixmap().isNull());
 }
@@ -117,24 +117,24 @@ TEST_F(MaskWindowTest, APresetFileNamingAMaskLoadsAndAppliesIt) {
 // Mask writes asked for while the thread renders are done by it between two renders;
 // ThreadSanitizer checks that nothing else touches the frame at the same time.
 TEST_F(MaskWindowTest, MaskChangesWhileSendingLandBetweenRenders) {
-    Ui::CSkyfillDlg& ui = window->Controls();
+    Ui::MainWindow& ui = window->Controls();
     window->OnLoadAlphaMask(MakeMask(QStringLiteral("m.png")));
     ui.m_useMaskCheck->click();
     ui.m_startButton->click();
-    ASSERT_EQ(window->m_sending, 1);
+    ASSERT_EQ(window->Sending(), 1);
     for (int i = 0; i < 40; ++i) {
         ui.m_invertCheck->click();
         ui.m_vFlipButton->click();
-        window->OnTimer(CSkyfillDlg::kRotationTimer);
+        window->OnRotationTimer();
         QCoreApplication::processEvents();
     }
-    window->OnTimer(CSkyfillDlg::kLogoTimer); // the logo ends and the mask is written again
+    window->OnLogoTimer(); // the logo ends and the mask is written again
     // Wait for the thread to take the last request, then stop it.
-    for (int i = 0; i < 200 && window->m_frameDirty != 0; ++i) {
+    for (int i = 0; i < 200 && window->Output()->FrameDirty() != 0; ++i) {
         QThread::msleep(5);
     }
     ui.m_stopButton->click();
-    EXPECT_EQ(window->m_invertTransparency, 0); // an even number of clicks
+    EXPECT_EQ(window->Settings().invertTransparency, 0); // an even number of clicks
     EXPECT_EQ(AlphaAt(10, 10), 255);
     EXPECT_EQ(AlphaAt(1200, 700), 76);
 }
@@ -142,7 +142,7 @@ TEST_F(MaskWindowTest, MaskChangesWhileSendingLandBetweenRenders) {
 // Masks loaded while the thread renders: decoded and stretched aside, handed over
 // under the lock (ThreadSanitizer watches the hand-over), and the last one is in use.
 TEST_F(MaskWindowTest, MasksLoadedWhileSendingAreHandedOverWhole) {
-    Ui::CSkyfillDlg& ui = window->Controls();
+    Ui::MainWindow& ui = window->Controls();
     QImage grey(300, 200, QImage::Format_RGB32);
     grey.fill(qRgb(128, 128, 128));
     const QString greyPath = dir.filePath(QStringLiteral("grey.png"));
@@ -150,18 +150,18 @@ TEST_F(MaskWindowTest, MasksLoadedWhileSendingAreHandedOverWhole) {
     const QString halves = MakeMask(QStringLiteral("halves.png"));
     ui.m_useMaskCheck->click();
     ui.m_startButton->click();
-    ASSERT_EQ(window->m_sending, 1);
+    ASSERT_EQ(window->Sending(), 1);
     for (int i = 0; i < 10; ++i) {
         window->OnLoadAlphaMask(i % 2 == 0 ? halves : greyPath);
-        window->OnTimer(CSkyfillDlg::kRotationTimer);
+        window->OnRotationTimer();
         QCoreApplication::processEvents();
     }
-    for (int i = 0; i < 200 && window->m_frameDirty != 0; ++i) {
+    for (int i = 0; i < 200 && window->Output()->FrameDirty() != 0; ++i) {
         QThread::msleep(5);
     }
     ui.m_stopButton->click();
     EXPECT_EQ(ui.m_maskNameLabel->text(), greyPath);
-    EXPECT_EQ(window->m_maskImage.m_width, 1280);
+    EXPECT_EQ(window->Engine().Composer().Mask().m_width, 1280);
     EXPECT_EQ(AlphaAt(10, 10), 128);
     EXPECT_EQ(AlphaAt(1200, 700), 128);
 }

@@ -3,8 +3,9 @@
 
 #include "app/bus_link.h"
 #include "presets/preset_file.h"
+#include "app/menu_tables.h"
 #include "tests/app/window_test_support.h"
-#include "ui_skyfill_dlg.h"
+#include "ui_main_window.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -29,11 +30,11 @@ protected:
         QDir::setCurrent(previousDir);
     }
 
-    CSkyfillDlg& Start() {
+    MainWindow& Start() {
         window.reset();
-        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 77));
-        EXPECT_TRUE(window->OnInitDialog());
-        window->OnTimer(CSkyfillDlg::kSettleTimer);
+        window = std::make_unique<MainWindow>(AloneEnvironment(prompts, 77));
+        EXPECT_TRUE(window->Start());
+        window->OnSettleTimer();
         return *window;
     }
 
@@ -53,12 +54,12 @@ protected:
     QTemporaryDir workDir;
     QString previousDir;
     ScriptedPrompts prompts;
-    std::unique_ptr<CSkyfillDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(PresetsWindowTest, SaveDefaultsRightAfterAFirstStartWritesTheKnownBytes) {
-    CSkyfillDlg& w = Start();
-    w.OnSystemCommand(CSkyfillDlg::kSaveDefaults);
+    MainWindow& w = Start();
+    w.OnWindowCommand(WindowCommand::SaveDefaults);
     EXPECT_EQ(prompts.told,
               QStringList{QStringLiteral("Save File|Current presets saved as defaults")});
     const QByteArray bytes = Read(QStringLiteral("default.skf"));
@@ -72,32 +73,32 @@ TEST_F(PresetsWindowTest, SaveDefaultsRightAfterAFirstStartWritesTheKnownBytes) 
 }
 
 TEST_F(PresetsWindowTest, SlotsStoreTheLiveSettingsAndPasteCopiesWholeRecords) {
-    CSkyfillDlg& w = Start();
+    MainWindow& w = Start();
     w.OnPaste(); // right after start-up: nothing to paste
-    EXPECT_EQ(BlockBytes(w.m_presetBlock), BlockBytes(DefaultPresetBlock()));
+    EXPECT_EQ(BlockBytes(w.Presets()), BlockBytes(DefaultPresetBlock()));
 
     w.Controls().m_fillVSplit->click();
     w.Controls().m_rotationSpeedSlider->setValue(200);
     w.Controls().m_cloudSpeedSlider->setValue(2);
     w.Controls().m_presetRadio2->click(); // slot "3"
-    EXPECT_EQ(w.m_presetBlock.m_presetSlots[0].fillPattern, 2);
-    EXPECT_EQ(w.m_fillPattern, 2); // slot "3" of the defaults is V-split too
-    EXPECT_EQ(w.m_rotationMode, 2);
-    EXPECT_EQ(w.m_lastAppliedSlot, 0);
+    EXPECT_EQ(w.Presets().m_presetSlots[0].fillPattern, 2);
+    EXPECT_EQ(w.Settings().fillPattern, 2); // slot "3" of the defaults is V-split too
+    EXPECT_EQ(w.Settings().rotationMode, 2);
+    EXPECT_EQ(w.LastAppliedSlot(), 0);
     EXPECT_EQ(w.Controls().m_statusLine->text(),
               QStringLiteral("Vertical split - Rotating anticlockwise - plus clouds 1"));
 
     w.OnPaste(); // slot "1" as stored when it was left, all 32 bytes
-    const PresetSlot& pasted = w.m_presetBlock.m_presetSlots[2];
-    EXPECT_EQ(std::memcmp(&pasted, &w.m_presetBlock.m_presetSlots[0], sizeof pasted), 0);
+    const PresetSlot& pasted = w.Presets().m_presetSlots[2];
+    EXPECT_EQ(std::memcmp(&pasted, &w.Presets().m_presetSlots[0], sizeof pasted), 0);
     EXPECT_EQ(pasted.rotationSliderPosition, 200);
     EXPECT_EQ(pasted.cloudSpeed, -2);
-    EXPECT_EQ(w.m_rotationPeriodMs, 60);
-    EXPECT_EQ(w.m_rotationMode, 0);
+    EXPECT_EQ(w.Settings().rotationPeriodMs, 60);
+    EXPECT_EQ(w.Settings().rotationMode, 0);
 }
 
 TEST_F(PresetsWindowTest, ExitKeepsTheSettingsAndLoadLastBringsThemBack) {
-    CSkyfillDlg& first = Start();
+    MainWindow& first = Start();
     first.OnLoadLast(); // no "last.skf" yet: nothing happens, nothing is said
     EXPECT_TRUE(prompts.told.isEmpty());
     first.OnColourPicked(3, 0x00112233);
@@ -108,38 +109,38 @@ TEST_F(PresetsWindowTest, ExitKeepsTheSettingsAndLoadLastBringsThemBack) {
     first.OnOK();
     ASSERT_EQ(Read(QStringLiteral("last.skf")).size(), 176);
 
-    CSkyfillDlg& second = Start(); // starts from the defaults, not from "last.skf"
-    EXPECT_EQ(second.m_fillPattern, 0);
+    MainWindow& second = Start(); // starts from the defaults, not from "last.skf"
+    EXPECT_EQ(second.Settings().fillPattern, 0);
     second.OnLoadLast();
-    EXPECT_EQ(second.m_fillPattern, 3);
-    EXPECT_EQ(second.m_cloudsOn, 0);
-    EXPECT_EQ(ToButtonValue(second.m_baseColour[3]), 0x00112233u);
+    EXPECT_EQ(second.Settings().fillPattern, 3);
+    EXPECT_EQ(second.Settings().cloudsOn, 0);
+    EXPECT_EQ(ToButtonValue(second.Settings().baseColours[3]), 0x00112233u);
     EXPECT_EQ(second.Controls().m_statusLine->text(),
               QStringLiteral("Quad split - Static background - no clouds"));
     second.OnPaste(); // directly after a load: nothing
-    EXPECT_EQ(second.m_fillPattern, 3);
+    EXPECT_EQ(second.Settings().fillPattern, 3);
 }
 
 TEST_F(PresetsWindowTest, ALoadMakesTheFilesActiveSlotLiveWithItsButton) {
     PresetBlock block = DefaultPresetBlock();
     block.m_presetSlot = 3;
     ASSERT_TRUE(SavePresetBytes("chosen.skf", block, u"").saved);
-    CSkyfillDlg& w = Start();
+    MainWindow& w = Start();
     w.OnLoadPresetsFromFile(QDir::current().absoluteFilePath(QStringLiteral("chosen.skf")));
-    EXPECT_EQ(w.m_presetBlock.m_presetSlot, 3);
+    EXPECT_EQ(w.Presets().m_presetSlot, 3);
     EXPECT_TRUE(w.Controls().m_presetRadio3->isChecked());
-    EXPECT_EQ(w.m_fillPattern, 3); // slot "4": quad split, clockwise
-    EXPECT_EQ(w.m_rotationMode, 1);
-    EXPECT_EQ(w.m_lastAppliedSlot, 3);
+    EXPECT_EQ(w.Settings().fillPattern, 3); // slot "4": quad split, clockwise
+    EXPECT_EQ(w.Settings().rotationMode, 1);
+    EXPECT_EQ(w.LastAppliedSlot(), 3);
 
     // A damaged file is refused with its message and nothing changes.
     QFile damaged(QStringLiteral("damaged.skf"));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
     damaged.write(QByteArray("KOVSKCF1") + QByteArray(40, '\x07'));
     damaged.close();
-    const QByteArray before = BlockBytes(w.m_presetBlock);
+    const QByteArray before = BlockBytes(w.Presets());
     w.OnLoadPresetsFromFile(QDir::current().absoluteFilePath(QStringLiteral("damaged.skf")));
-    EXPECT_EQ(BlockBytes(w.m_presetBlock), before);
+    EXPECT_EQ(BlockBytes(w.Presets()), before);
     ASSERT_EQ(prompts.told.size(), 1);
     EXPECT_TRUE(prompts.told[0].startsWith(QStringLiteral("Load File|Something went wrong")));
     w.OnLoadPresetsFromFile(QString()); // a cancelled file dialog: silent
@@ -157,22 +158,22 @@ TEST_F(PresetsWindowTest, ADamagedMaskSectionKeepsTheBlockAndTheWindowInAgreemen
     WriteFile(QStringLiteral("last.skf"), Read(QStringLiteral("last.skf")) + "KOVSKCF2x");
     ASSERT_TRUE(QFile::copy(QStringLiteral("last.skf"), QStringLiteral("default.skf")));
 
-    CSkyfillDlg& w = Start();
+    MainWindow& w = Start();
     auto expectAgreement = [&] {
         EXPECT_EQ(prompts.told,
                   QStringList{QStringLiteral(
                       "Load Mask File|Something went wrong\ngetting Alpha Mask name")});
         prompts.told.clear();
-        EXPECT_EQ(BlockBytes(w.m_presetBlock), BlockBytes(block));
+        EXPECT_EQ(BlockBytes(w.Presets()), BlockBytes(block));
         EXPECT_TRUE(w.Controls().m_presetRadio3->isChecked());
-        EXPECT_EQ(w.m_lastAppliedSlot, 3);
+        EXPECT_EQ(w.LastAppliedSlot(), 3);
         EXPECT_EQ(w.Controls().m_statusLine->text(),
                   QStringLiteral("Quad split - Rotating clockwise - plus clouds 2"));
     };
     expectAgreement();                    // at start-up
     w.Controls().m_presetRadio1->click(); // leaving slot "4" stores what is live into it
     EXPECT_EQ(
-        std::memcmp(&w.m_presetBlock.m_presetSlots[3], &block.m_presetSlots[3], sizeof(PresetSlot)),
+        std::memcmp(&w.Presets().m_presetSlots[3], &block.m_presetSlots[3], sizeof(PresetSlot)),
         0);
     w.OnLoadLast();
     expectAgreement();
@@ -185,11 +186,11 @@ TEST_F(PresetsWindowTest, ADamagedMaskSectionKeepsTheBlockAndTheWindowInAgreemen
 TEST_F(PresetsWindowTest, FoldersNamedAsPresetFilesAreNotLoadedAndNotReported) {
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("default.skf")));
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("last.skf")));
-    CSkyfillDlg& w = Start();
+    MainWindow& w = Start();
     w.OnLoadLast();
     w.OnLoadPresetsFromFile(QDir::current().absoluteFilePath(QStringLiteral("last.skf")));
     EXPECT_TRUE(prompts.told.isEmpty());
-    EXPECT_EQ(BlockBytes(w.m_presetBlock), BlockBytes(DefaultPresetBlock()));
+    EXPECT_EQ(BlockBytes(w.Presets()), BlockBytes(DefaultPresetBlock()));
     EXPECT_TRUE(w.Controls().m_presetRadio0->isChecked());
 }
 

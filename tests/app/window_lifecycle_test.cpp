@@ -1,5 +1,6 @@
 // How the window ends, and what it says when its source cannot be published.
 
+#include "app/menu_tables.h"
 #include "tests/app/window_test_support.h"
 
 #include <QApplication>
@@ -35,9 +36,9 @@ private:
 class WindowLifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<CSkyfillDlg>(AloneEnvironment(prompts, 4343));
-        ASSERT_TRUE(window->OnInitDialog());
-        window->OnTimer(CSkyfillDlg::kSettleTimer);
+        window = std::make_unique<MainWindow>(AloneEnvironment(prompts, 4343));
+        ASSERT_TRUE(window->Start());
+        window->OnSettleTimer();
     }
     void TearDown() override {
         if (window->Output() != nullptr) {
@@ -55,7 +56,7 @@ protected:
     }
 
     ScriptedPrompts prompts;
-    std::unique_ptr<CSkyfillDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSaveAgain) {
@@ -71,13 +72,13 @@ TEST_F(WindowLifecycleTest, ATerminationSignalDuringAFailedSaveAtExitDoesNotSave
 
 TEST_F(WindowLifecycleTest, ATerminationSignalClosesRealMessageBoxesAndNothingWaitsAfterIt) {
     window.reset();
-    window = std::make_unique<CSkyfillDlg>([this] {
-        SkyfillEnvironment environment = AloneEnvironment(prompts, 4344);
+    window = std::make_unique<MainWindow>([this] {
+        WindowEnvironment environment = AloneEnvironment(prompts, 4344);
         environment.prompts = nullptr; // real boxes, on the offscreen screen
         return environment;
     }());
-    ASSERT_TRUE(window->OnInitDialog());
-    window->OnTimer(CSkyfillDlg::kSettleTimer);
+    ASSERT_TRUE(window->Start());
+    window->OnSettleTimer();
     // Should anything still wait for an answer, this answers it, so the test fails
     // rather than hangs.
     bool rescued = false;
@@ -102,7 +103,7 @@ TEST_F(WindowLifecycleTest, ASenderThatCannotBeCreatedIsReportedOnceWithTheReaso
     // Created fine at settlement; now the name is held elsewhere.
     ASSERT_TRUE(window->Output()->HasSender());
     CountingRuntime::failCreate = EEXIST;
-    window->OnResolutionChosen(32776);
+    window->OnResolutionChosen(ResolutionItemOf(640, 360));
     EXPECT_FALSE(window->Output()->HasSender());
     ASSERT_EQ(prompts.told.size(), 1);
     EXPECT_EQ(prompts.told[0],
@@ -110,16 +111,16 @@ TEST_F(WindowLifecycleTest, ASenderThatCannotBeCreatedIsReportedOnceWithTheReaso
                              "sender on this machine already uses that name."));
     // Start is refused without repeating it; so is another failed re-configure.
     window->OnStart();
-    EXPECT_EQ(window->m_sending, 0);
-    window->OnFrameRateChosen(32778);
+    EXPECT_EQ(window->Sending(), 0);
+    window->OnFrameRateChosen(FrameRateItemOf(1000));
     EXPECT_EQ(prompts.told.size(), 1);
 
     // Once a sender existed again, a new failure is news.
     CountingRuntime::failCreate = 0;
-    window->OnFrameRateChosen(32777);
+    window->OnFrameRateChosen(FrameRateItemOf(1200));
     ASSERT_TRUE(window->Output()->HasSender());
     CountingRuntime::failCreate = EACCES;
-    window->OnFrameRateChosen(32780);
+    window->OnFrameRateChosen(FrameRateItemOf(1001));
     ASSERT_EQ(prompts.told.size(), 2);
     EXPECT_TRUE(prompts.told[1].endsWith(QStringLiteral(": Permission denied.")))
         << prompts.told[1].toStdString();

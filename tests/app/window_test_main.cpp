@@ -1,3 +1,5 @@
+#include "tests/ndi/standin_scope.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,6 +9,7 @@
 int main(int argc, char** argv) {
     // Test discovery runs this binary at build time, where there is no display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ScopeStandInSourcesToThisProcess();
     // Qt's own event dispatcher rather than GLib's: ThreadSanitizer cannot see inside
     // the uninstrumented GLib and reports its wake-up descriptors as races.
     setenv("QT_NO_GLIB", "1", 0);

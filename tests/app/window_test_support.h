@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/skyfill_dlg.h"
+#include "app/main_window.h"
 #include "app/user_prompts.h"
 #include "ndi/standin_runtime.h"
 
@@ -94,8 +94,8 @@ struct CountingRuntime {
 };
 
 // A window that runs alone on the counting stand-in, its questions answered by `prompts`.
-inline SkyfillEnvironment AloneEnvironment(ScriptedPrompts& prompts, uint32_t processId) {
-    SkyfillEnvironment environment;
+inline WindowEnvironment AloneEnvironment(ScriptedPrompts& prompts, uint32_t processId) {
+    WindowEnvironment environment;
     environment.runtime = CountingRuntime::Make();
     environment.prompts = &prompts;
     environment.processId = processId;

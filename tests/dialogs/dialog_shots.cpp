@@ -1,10 +1,10 @@
 // Draws the About box, the support window and a preview box fed one 1280 x 720 gradient
 // frame into PNG files, so they can be looked at without running the program.
 
-#include "dialogs/about_dlg.h"
-#include "dialogs/ad_dialog.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/support_dialog.h"
 #include "ndi/standin_runtime.h"
-#include "preview/vid_box.h"
+#include "preview/preview_box.h"
 #include "render/gradient.h"
 
 #include <QApplication>
@@ -25,16 +25,16 @@ int main(int argc, char** argv) {
         ok = ok && saved;
     };
 
-    CAboutDlg about(QStringLiteral("1.0.3.15"), QStringLiteral("Dec-2026"),
-                    QString::fromUtf8(standin::kVersionText));
+    AboutDialog about(QStringLiteral("1.0.3.15"), QStringLiteral("Dec-2026"),
+                      QString::fromUtf8(standin::kVersionText));
     save(about, "skyfill-about.png");
 
-    AdDialog support(SupportLinks{QUrl(QStringLiteral("https://www.kovaco.example/")),
-                                  QUrl(QStringLiteral("https://shop.kovaco.example/")),
-                                  QUrl(QStringLiteral("https://social.kovaco.example/")),
-                                  QUrl(QStringLiteral("https://video.kovaco.example/"))},
-                     nullptr);
-    support.OnInitDialog();
+    SupportDialog support(SupportLinks{QUrl(QStringLiteral("https://www.kovaco.example/")),
+                                       QUrl(QStringLiteral("https://shop.kovaco.example/")),
+                                       QUrl(QStringLiteral("https://social.kovaco.example/")),
+                                       QUrl(QStringLiteral("https://video.kovaco.example/"))},
+                          nullptr);
+    support.Prepare();
     save(support, "skyfill-support.png");
 
     std::vector<uint8_t> frame(std::size_t{1280} * 720 * 4);
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     params.corners[2] = ColourRecord::FromValue(0xFFCC2060);
     params.corners[3] = ColourRecord::FromValue(0xFF20C040);
     RenderGradient(frame.data(), 1280, 720, params);
-    VidBox preview;
+    PreviewBox preview;
     preview.resize(250, 143);
     preview.InitPreview();
     preview.RefreshAlways(frame.data(), 1280, 720);

@@ -1,11 +1,12 @@
 // The window publishing through the vendor's NDI runtime, received in the same process
 // over the loopback address: formats, pixels and a re-configure while connected.
 
-#include "app/skyfill_dlg.h"
+#include "app/main_window.h"
+#include "app/menu_tables.h"
 #include "render/gradient.h"
 #include "tests/app/window_test_support.h"
 #include "tests/e2e/real_runtime.h"
-#include "ui_skyfill_dlg.h"
+#include "ui_main_window.h"
 
 #include <QTest>
 #include <chrono>
@@ -22,7 +23,7 @@ protected:
     void SetUp() override {
         SKIP_WITHOUT_NDI_RUNTIME();
         e2e::UseLoopbackDiscovery();
-        SkyfillEnvironment environment;
+        WindowEnvironment environment;
         environment.runtime = LoadNdiRuntimeFrom({e2e::kLibrary});
         ASSERT_EQ(environment.runtime.origin, NdiRuntimeOrigin::Library);
         environment.prompts = &prompts;
@@ -30,10 +31,10 @@ protected:
         environment.processId = 1;
         environment.startupDraw = 7; // the logo ends at its timer's first tick
         environment.openUrl = [](const QUrl&) {};
-        window = std::make_unique<CSkyfillDlg>(std::move(environment));
-        ASSERT_TRUE(window->OnInitDialog());
-        window->OnTimer(CSkyfillDlg::kSettleTimer);
-        window->OnTimer(CSkyfillDlg::kLogoTimer);
+        window = std::make_unique<MainWindow>(std::move(environment));
+        ASSERT_TRUE(window->Start());
+        window->OnSettleTimer();
+        window->OnLogoTimer();
         ASSERT_TRUE(window->Output()->HasSender()) << prompts.told.join('\n').toStdString();
         if (window->Controls().m_cloudCheck->isChecked()) {
             window->Controls().m_cloudCheck->click();
@@ -56,10 +57,10 @@ protected:
     }
 
     // Sending stopped: the menus change the format, then sending starts again.
-    void Output(int resolutionId, int rateId) {
+    void Output(int32_t width, int32_t height, int32_t rateD) {
         window->OnStop();
-        window->OnResolutionChosen(resolutionId);
-        window->OnFrameRateChosen(rateId);
+        window->OnResolutionChosen(ResolutionItemOf(width, height));
+        window->OnFrameRateChosen(FrameRateItemOf(rateD));
         window->OnStart();
     }
 
@@ -84,9 +85,9 @@ protected:
         std::vector<uint8_t> exact(frame.pixels.size());
         GradientParams params;
         for (int i = 0; i < 4; ++i) {
-            params.corners[i] = window->m_currentColour[i];
+            params.corners[i] = window->Settings().currentColours[i];
         }
-        params.fillPattern = window->m_fillPattern;
+        params.fillPattern = window->Settings().fillPattern;
         RenderGradientWith(GradientPath::Reference, exact.data(), frame.xres, frame.yres, params);
         double sum = 0;
         for (std::size_t i = 0; i < exact.size(); ++i) {
@@ -96,7 +97,7 @@ protected:
     }
 
     ScriptedPrompts prompts;
-    std::unique_ptr<CSkyfillDlg> window;
+    std::unique_ptr<MainWindow> window;
     std::unique_ptr<NdiFinder> finder;
     std::unique_ptr<NdiReceiver> receiver;
 };
@@ -104,12 +105,11 @@ protected:
 // One receiver stays connected through every re-configure.
 TEST_F(WindowE2eTest, EachFormatArrivesAsChosenAndTheMaskMakesItBgra) {
     struct Format {
-        int resolutionId, rateId, width, height, rateN, rateD;
+        int width, height, rateN, rateD;
     };
-    for (const Format& f :
-         {Format{32776, 32777, 640, 360, 30000, 1200}, Format{32774, 32780, 720, 576, 30000, 1001},
-          Format{32771, 32778, 1920, 1080, 30000, 1000}}) {
-        Output(f.resolutionId, f.rateId);
+    for (const Format& f : {Format{640, 360, 30000, 1200}, Format{720, 576, 30000, 1001},
+                            Format{1920, 1080, 30000, 1000}}) {
+        Output(f.width, f.height, f.rateD);
         const NdiVideoFrame frame = FrameOfSize(f.width, f.height);
         EXPECT_EQ(frame.fourCC, uint32_t{NDIlib_FourCC_video_type_BGRX}) << f.width;
         EXPECT_EQ(frame.frameRateN, f.rateN);
@@ -129,7 +129,7 @@ TEST_F(WindowE2eTest, EachFormatArrivesAsChosenAndTheMaskMakesItBgra) {
 }
 
 TEST_F(WindowE2eTest, EveryFillPatternArrivesAsTheExactGradientWithinTheCodecsError) {
-    Output(32772, 32777); // 1280 x 720, 25p
+    Output(1280, 720, 1200); // 25p
     for (QRadioButton* pattern : {window->Controls().m_fillFull, window->Controls().m_fillHSplit,
                                   window->Controls().m_fillVSplit, window->Controls().m_fillQuad}) {
         pattern->click();
@@ -141,7 +141,7 @@ TEST_F(WindowE2eTest, EveryFillPatternArrivesAsTheExactGradientWithinTheCodecsEr
             QCoreApplication::processEvents();
             best = std::min(best, GradientError(FrameOfSize(1280, 720)));
         }
-        EXPECT_LE(best, 3.0) << "pattern " << window->m_fillPattern;
+        EXPECT_LE(best, 3.0) << "pattern " << window->Settings().fillPattern;
     }
 }
 

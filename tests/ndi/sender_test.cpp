@@ -67,18 +67,17 @@ private:
 
 class NoProducer : public FrameProducer {
 public:
-    void RenderFrame(FramePass&) override { ADD_FAILURE() << "nothing should be sending"; }
+    void BeginRun(const FramePass&) override { ADD_FAILURE() << "nothing should be sending"; }
+    void RenderFrame(const FramePass&) override { ADD_FAILURE() << "nothing should be sending"; }
 };
 
 class SenderTest : public ::testing::Test {
 protected:
     DoubleRuntime runtime;
-    std::atomic<int32_t> sending{0};
-    std::atomic<int32_t> frameDirty{0};
-    std::atomic<int32_t> opaqueOutput{1};
+    std::vector<uint8_t> store = std::vector<uint8_t>(kFrameStoreBytes);
     RecordingSteps steps{runtime};
     NoProducer producer;
-    NdiOutput output{runtime.Api(), {sending, frameDirty, opaqueOutput}, producer, steps};
+    NdiOutput output{runtime.Api(), store.data(), producer, steps};
 
     void SetUp() override { ASSERT_TRUE(runtime.Loaded()); }
 };
@@ -157,7 +156,7 @@ TEST_F(SenderTest, ProductTextIsOneLineWithExactSpacing) {
 
 TEST_F(SenderTest, MaskedOutputIsAnnouncedAsBgraWithoutRecreatingTheSender) {
     output.SetOutputAlphaType(true);
-    EXPECT_EQ(opaqueOutput.load(), 0);
+    EXPECT_FALSE(output.OpaqueOutput());
     EXPECT_EQ(output.VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRA);
     EXPECT_EQ(runtime.CallCount(), 0);
 
@@ -169,7 +168,7 @@ TEST_F(SenderTest, MaskedOutputIsAnnouncedAsBgraWithoutRecreatingTheSender) {
     EXPECT_TRUE(sends[0].allAlphaOpaque);
 
     output.SetOutputAlphaType(false);
-    EXPECT_EQ(opaqueOutput.load(), 1);
+    EXPECT_TRUE(output.OpaqueOutput());
     EXPECT_EQ(output.VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRX);
     EXPECT_EQ(runtime.CallsOf(kCallSendCreate).size(), 1u);
 }
@@ -260,11 +259,11 @@ TEST_F(SenderTest, EveryReconfigureSendsExactlyOneFrame) {
 TEST(SenderLifetime, DestroyingTheOutputDestroysItsSender) {
     DoubleRuntime runtime;
     ASSERT_TRUE(runtime.Loaded());
-    std::atomic<int32_t> sending{0}, frameDirty{0}, opaque{1};
+    std::vector<uint8_t> store(kFrameStoreBytes);
     RecordingSteps steps(runtime);
     NoProducer producer;
     {
-        NdiOutput output(runtime.Api(), {sending, frameDirty, opaque}, producer, steps);
+        NdiOutput output(runtime.Api(), store.data(), producer, steps);
         ASSERT_TRUE(output.Reconfigure(kHd25, 0, false));
     }
     const std::vector<DoubleCall> calls = runtime.Calls();

@@ -1,6 +1,6 @@
-#include "app/generator_state.h"
+#include "engine/generator.h"
+#include "engine/settings_edits.h"
 #include "ndi/ndi_output.h"
-#include "render/gradient.h"
 #include "tests/ndi/double_access.h"
 
 #include <atomic>
@@ -11,8 +11,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 class QuietSteps : public ReconfigureSteps {
 public:
     void ShowOutputLine(const char*) override {}
@@ -21,98 +19,83 @@ public:
     void ApplyMask(uint8_t*, int32_t, int32_t) override {}
 };
 
-// The producer the window will provide, reduced to what exists so far: the gradient
-// from the state's published colours, scrolling clouds only as an offset.
-class GradientProducer : public FrameProducer {
+// The engine's composer, as the window connects it, with its renders counted.
+class EngineProducer : public FrameProducer {
 public:
-    explicit GradientProducer(GeneratorState& state) : m_state(state) {}
+    explicit EngineProducer(Generator& generator) : m_generator(generator) {}
     std::atomic<int32_t> renders{0};
     std::atomic<int32_t> lastCloudOffset{-1};
     std::atomic<int32_t> lastCycle{-1};
 
-    void RenderFrame(FramePass& pass) override {
-        RenderGradient(pass.store, pass.width, pass.height, m_state.m_gradientExchange.Snapshot());
-        if (m_state.m_cloudsOn.load() != 0) {
-            lastCloudOffset = pass.clouds.Offset();
-            pass.clouds.Advance(m_state.m_cloudSpeed.load());
-        }
-        lastCycle = pass.clouds.Cycle();
+    void BeginRun(const FramePass& pass) override {
+        m_generator.Composer().BeginRun(pass.width, pass.height);
+        lastCycle = m_generator.Composer().Scroll().Cycle();
+    }
+    void RenderFrame(const FramePass& pass) override {
+        lastCloudOffset = m_generator.Composer().Scroll().Offset();
+        m_generator.Composer().ComposeFrame(pass.width, pass.height);
         ++renders;
     }
 
 private:
-    GeneratorState& m_state;
+    Generator& m_generator;
 };
 
 class SendingTest : public ::testing::Test {
 protected:
     DoubleRuntime runtime;
-    GeneratorState state;
+    Generator generator;
     QuietSteps steps;
-    GradientProducer producer{state};
+    EngineProducer producer{generator};
     std::vector<SendButtonStates> buttonChanges;
     std::unique_ptr<NdiOutput> output;
 
     void SetUp() override {
         ASSERT_TRUE(runtime.Loaded());
-        state.m_opaqueOutput = 1;
-        for (int i = 0; i < 4; ++i) {
-            state.m_currentColour[i] = ColourRecord::FromValue(0xFF000080);
+        GeneratorSettings settings;
+        for (ColourRecord& colour : settings.currentColours) {
+            colour = ColourRecord::FromValue(0xFF000080);
         }
-        state.PublishGradient();
-        Make({});
+        generator.Apply(settings);
+        Make(Counting());
     }
     void TearDown() override { output.reset(); }
 
     void Make(NdiOutput::ThreadLauncher launcher) {
-        output = std::make_unique<NdiOutput>(
-            runtime.Api(),
-            NdiOutput::SharedFlags{state.m_sending, state.m_frameDirty, state.m_opaqueOutput},
-            producer, steps, std::move(launcher));
+        output = std::make_unique<NdiOutput>(runtime.Api(), generator.Composer().FrameStore(),
+                                             producer, steps, std::move(launcher));
         output->SetButtonListener(
             [this](const SendButtonStates& s) { buttonChanges.push_back(s); });
     }
     size_t Sends() const { return runtime.CallsOf(kCallSendVideo).size(); }
+
+    // Sending threads started, and how many of them have ended: once all have, nothing
+    // more can be sent, with no need to wait and see.
+    std::atomic<int> launched{0};
+    std::atomic<int> ended{0};
+    NdiOutput::ThreadLauncher Counting() {
+        return [this](std::function<void()> body) {
+            ++launched;
+            return std::thread([this, body = std::move(body)] {
+                body();
+                ++ended;
+            });
+        };
+    }
 };
 
 constexpr SendButtonStates kStopped{.start = true, .stop = false, .resolutionAndFramerate = true};
 constexpr SendButtonStates kSending{.start = false, .stop = true, .resolutionAndFramerate = false};
 
-TEST(CloudScroll, WrapsBothWaysRoundTwiceTheHeight) {
-    CloudScroll still(2 * 720);
-    still.Advance(0);
-    EXPECT_EQ(still.Offset(), 0);
-
-    CloudScroll up(2 * 720);
-    up.Advance(-4);
-    EXPECT_EQ(up.Offset(), 2 * 720 - 4);
-    up.Advance(-1436);
-    EXPECT_EQ(up.Offset(), 0);
-
-    CloudScroll down(2 * 360);
-    for (int i = 0; i < 181; ++i) {
-        down.Advance(4);
-    }
-    EXPECT_EQ(down.Offset(), 4); // 724 wraps to 4
-
-    // A speed larger than the cycle still lands inside it.
-    CloudScroll fast(10);
-    fast.Advance(-23);
-    EXPECT_EQ(fast.Offset(), 7);
-    CloudScroll none(0);
-    none.Advance(5);
-    EXPECT_EQ(none.Offset(), 0);
-}
-
 TEST_F(SendingTest, StartAndStopSwitchTheButtonsAndTheFlag) {
     EXPECT_EQ(output->Buttons(), kStopped);
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     ASSERT_EQ(output->StartSending(), StartResult::Started);
-    EXPECT_EQ(state.m_sending.load(), 1);
+    EXPECT_TRUE(output->IsSending());
     EXPECT_EQ(output->Buttons(), kSending);
     ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= 5; }));
     output->StopSending();
-    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_FALSE(output->IsSending());
     EXPECT_EQ(output->Buttons(), kStopped);
     EXPECT_EQ(buttonChanges, (std::vector<SendButtonStates>{kSending, kStopped}));
 
@@ -149,9 +132,8 @@ TEST_F(SendingTest, StopReturnsOnlyAfterTheSendInProgress) {
     const DoubleCall last = runtime.Calls().back();
     EXPECT_EQ(last.kind, kCallSendVideo);
     EXPECT_LE(last.endNs, std::chrono::duration_cast<std::chrono::nanoseconds>(returned).count());
-    const size_t sent = Sends();
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(Sends(), sent);
+    EXPECT_EQ(launched.load(), 1);
+    EXPECT_EQ(ended.load(), 1);
 }
 
 TEST_F(SendingTest, WithoutASenderStartIsRefusedAndNothingIsSent) {
@@ -161,9 +143,9 @@ TEST_F(SendingTest, WithoutASenderStartIsRefusedAndNothingIsSent) {
     runtime.SetCreateFails(true);
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     EXPECT_EQ(output->StartSending(), StartResult::NoSender);
-    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(launched.load(), 0);
     EXPECT_EQ(Sends(), 0u);
-    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_FALSE(output->IsSending());
     EXPECT_EQ(output->Buttons(), kStopped);
     EXPECT_TRUE(buttonChanges.empty());
 }
@@ -176,9 +158,9 @@ TEST_F(SendingTest, RendersOncePerDirtyMarkAndSendsOnEveryPass) {
     EXPECT_EQ(producer.renders.load(), 1); // the first pass only
     EXPECT_EQ(producer.lastCycle.load(), 720);
 
-    state.m_frameDirty = 1;
+    output->MarkFrameDirty();
     ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 2; }));
-    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return state.m_frameDirty.load() == 0; }));
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return !output->FrameDirty(); }));
     output->StopSending();
     EXPECT_EQ(producer.renders.load(), 2);
 }
@@ -186,12 +168,13 @@ TEST_F(SendingTest, RendersOncePerDirtyMarkAndSendsOnEveryPass) {
 TEST_F(SendingTest, ANewColourReachesTheRuntimeAfterTheNextDirtyMark) {
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     ASSERT_EQ(output->StartSending(), StartResult::Started);
-    state.SetCornerFromButton(0, 0x0000FF); // red, in the button's byte order
+    GeneratorSettings settings = generator.Settings();
+    SetCornerFromButton(settings, 0, 0x0000FF); // red, in the button's byte order
     for (int i = 1; i < 4; ++i) {
-        state.m_currentColour[i] = state.m_currentColour[0];
+        settings.currentColours[i] = settings.currentColours[0];
     }
-    state.PublishGradient();
-    state.m_frameDirty = 1;
+    generator.Apply(settings);
+    output->MarkFrameDirty();
     ASSERT_TRUE(DoubleRuntime::WaitFor([&] {
         const std::vector<DoubleCall> sends = runtime.CallsOf(kCallSendVideo);
         return (sends.back().firstPixel & 0xFFFFFF) == 0xFF0000;
@@ -202,15 +185,17 @@ TEST_F(SendingTest, ANewColourReachesTheRuntimeAfterTheNextDirtyMark) {
 }
 
 TEST_F(SendingTest, CloudOffsetStartsAtZeroForEveryRunAndAdvancesPerRender) {
-    state.m_cloudsOn = 1;
-    state.m_cloudSpeed = -4;
+    GeneratorSettings settings = generator.Settings();
+    settings.cloudsOn = true;
+    settings.cloudSpeed = -4;
+    generator.Apply(settings);
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     for (int run = 0; run < 2; ++run) {
         producer.renders = 0;
         ASSERT_EQ(output->StartSending(), StartResult::Started);
         ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 1; }));
         EXPECT_EQ(producer.lastCloudOffset.load(), 0);
-        state.m_frameDirty = 1;
+        output->MarkFrameDirty();
         ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 2; }));
         EXPECT_EQ(producer.lastCloudOffset.load(), 720 - 4);
         output->StopSending();
@@ -235,7 +220,7 @@ TEST_F(SendingTest, ReconfigureStopsTheThreadAndDoesNotRestartIt) {
     ASSERT_EQ(output->StartSending(), StartResult::Started);
     ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= 3; }));
     ASSERT_TRUE(output->Reconfigure({1280, 720, 30000, 1001}, 0, false));
-    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_FALSE(output->IsSending());
     EXPECT_EQ(output->Buttons(), kStopped);
     const std::vector<int32_t> kinds = runtime.Kinds();
     // The last send of the thread comes before the destroy, then one frame of the new
@@ -244,9 +229,8 @@ TEST_F(SendingTest, ReconfigureStopsTheThreadAndDoesNotRestartIt) {
     EXPECT_EQ(std::vector<int32_t>(kinds.end() - 4, kinds.end()),
               (std::vector<int32_t>{kCallSendDestroy, kCallSendCreate, kCallAddMetadata,
                                     kCallSendVideo}));
-    const size_t sent = Sends();
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(Sends(), sent);
+    EXPECT_EQ(launched.load(), 1);
+    EXPECT_EQ(ended.load(), 1);
     EXPECT_EQ(runtime.CallsOf(kCallSendVideo).back().frame.xres, 1280);
 }
 
@@ -257,7 +241,7 @@ TEST_F(SendingTest, AThreadThatCannotBeCreatedLeavesEverythingStopped) {
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     const size_t sent = Sends();
     EXPECT_EQ(output->StartSending(), StartResult::ThreadFailed);
-    EXPECT_EQ(state.m_sending.load(), 0);
+    EXPECT_FALSE(output->IsSending());
     EXPECT_EQ(output->Buttons(), kStopped);
     EXPECT_TRUE(buttonChanges.empty());
     EXPECT_EQ(Sends(), sent);

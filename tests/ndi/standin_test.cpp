@@ -1,104 +1,20 @@
-#include "ndi/frame_clock.h"
 #include "ndi/segment_directory.h"
-#include "ndi/sender_setup.h"
 #include "ndi/standin_runtime.h"
 #include "ndi/standin_segment.h"
+#include "tests/ndi/standin_support.h"
 
-#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A source name no other test run on this machine uses at the same time.
-std::string UniqueName(const char* what) {
-    return std::string("Skyfill test ") + what + " " + std::to_string(getpid());
-}
-
-NDIlib_send_instance_t Create(const NdiRuntimeApi& api, const std::string& name, bool clock) {
-    NDIlib_send_create_t create{};
-    create.p_ndi_name = name.c_str();
-    create.clock_video = clock;
-    return api.send_create(&create);
-}
-
-struct TestFrame {
-    std::vector<uint8_t> pixels;
-    NDIlib_video_frame_v2_t frame{};
-
-    TestFrame(int32_t width, int32_t height, int32_t rateN, int32_t rateD, int32_t stride = 0)
-        : pixels(static_cast<std::size_t>(stride ? stride : 4 * width) * height) {
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            pixels[i] = static_cast<uint8_t>(i * 7 + i / 251);
-        }
-        FillVideoFrame(frame, {width, height, rateN, rateD}, false, pixels.data());
-        if (stride != 0) {
-            frame.line_stride_in_bytes = stride;
-        }
-    }
-};
-
-std::optional<standin::SourceInfo> ReadSource(const std::string& name,
-                                              std::vector<uint8_t>* frame = nullptr) {
-    const auto reader = standin::FindSource(name, geteuid());
-    standin::SourceInfo info;
-    if (!reader || reader->Read(info, frame) != standin::SegmentReader::Outcome::Read) {
-        return std::nullopt;
-    }
-    return info;
-}
-
-TEST(StandInClock, OnTimeCallersFollowExactDeadlinesWithoutDrift) {
-    FrameClock clock;
-    const int64_t start = 5'000'000'000;
-    EXPECT_EQ(clock.Schedule(start, 30000, 1001), start); // the first frame goes at once
-    int64_t due = start;
-    for (int64_t k = 1; k <= 30000 * 3; ++k) {
-        // The caller always comes back early, 1 ms after its previous frame.
-        due = clock.Schedule(due + 1'000'000, 30000, 1001);
-        if (k % 30000 == 0) {
-            ASSERT_EQ(due - start, k / 30000 * 1001'000'000'000) << "slot " << k;
-        }
-    }
-    EXPECT_EQ(FrameClock::SlotOffset(1, 30000, 1200), 40'000'000);
-    EXPECT_EQ(FrameClock::SlotOffset(3, 30000, 1001), 100'100'000);
-}
-
-TEST(StandInClock, ALateCallerStartsANewScheduleInsteadOfABurst) {
-    FrameClock clock;
-    const int64_t period = 40'000'000; // 25p
-    clock.Schedule(0, 30000, 1200);
-    EXPECT_EQ(clock.Schedule(1'000'000, 30000, 1200), period);
-    // Three periods late: sent at once, and the next slot is a full period later.
-    const int64_t late = 5 * period;
-    EXPECT_EQ(clock.Schedule(late, 30000, 1200), late);
-    EXPECT_EQ(clock.Schedule(late + 1, 30000, 1200), late + period);
-    EXPECT_EQ(clock.Schedule(late + period + 1, 30000, 1200), late + 2 * period);
-    // A little late (under half a period) keeps the schedule.
-    EXPECT_EQ(clock.Schedule(late + 3 * period + 5'000'000, 30000, 1200),
-              late + 3 * period + 5'000'000);
-    EXPECT_EQ(clock.Schedule(late + 3 * period + 6'000'000, 30000, 1200), late + 4 * period);
-}
-
-TEST(StandInClock, RateChangesAndNonsenseRatesStillPace) {
-    FrameClock clock;
-    clock.Schedule(0, 30000, 1200);
-    EXPECT_EQ(clock.Schedule(0, 30000, 1200), 40'000'000);
-    // The next frame at the new rate is one new period after the last slot.
-    EXPECT_EQ(clock.Schedule(0, 30000, 1000), 40'000'000 + 33'333'333);
-    FrameClock bad;
-    bad.Schedule(0, 0, 0);
-    EXPECT_EQ(bad.Schedule(0, 0, 0), 33'333'333);
-    EXPECT_EQ(bad.Schedule(0, -5, 1), 66'666'666);
-}
+using namespace standin_test;
 
 TEST(StandIn, VersionTextEndsInItsVersionAndSaysWhatItIs) {
     const std::string version = standin::Api().version();
@@ -282,9 +198,24 @@ TEST(StandIn, ASegmentLeftByACrashedProcessIsRemovedAndItsNameReused) {
     api.send_destroy(sender);
 }
 
+TEST(StandIn, WithoutAScopeNamesStayPlainAndEachScopeHasNamesOfItsOwn) {
+    EXPECT_EQ(standin::SegmentPrefixFor(nullptr), "/skyfill-ndi.");
+    EXPECT_EQ(standin::SegmentPrefixFor(""), "/skyfill-ndi.");
+    EXPECT_EQ(standin::SegmentPrefixFor("t 1/2"), "/skyfill-ndi-t%201%2F2.");
+    // The test main gives this process a scope; names of any other scope, or of none, do
+    // not parse here, so they are neither listed nor found.
+    const char* scope = std::getenv("SKYFILL_STANDIN_SCOPE");
+    ASSERT_NE(scope, nullptr);
+    EXPECT_EQ(standin::SegmentPrefix(), standin::SegmentPrefixFor(scope));
+    EXPECT_TRUE(standin::ParseSegmentName(standin::SegmentNameFor("a", 0)));
+    for (const char* other : {static_cast<const char*>(nullptr), "t", "test"}) {
+        EXPECT_FALSE(standin::ParseSegmentName(standin::SegmentPrefixFor(other) + "0.a")) << other;
+    }
+}
+
 TEST(StandIn, SegmentNamesAreReadableAndDistinct) {
     EXPECT_EQ(standin::SegmentNameFor("Kova Gradient 1", 1000),
-              "/skyfill-ndi.1000.Kova%20Gradient%201");
+              standin::SegmentPrefix() + "1000.Kova%20Gradient%201");
     EXPECT_NE(standin::SegmentNameFor("a b", 0), standin::SegmentNameFor("a_b", 0));
     EXPECT_NE(standin::SegmentNameFor("a/b", 0), standin::SegmentNameFor("a%2Fb", 0));
     EXPECT_NE(standin::SegmentNameFor("a", 1), standin::SegmentNameFor("a", 10));
@@ -299,73 +230,12 @@ TEST(StandIn, SegmentNamesAreReadableAndDistinct) {
             EXPECT_EQ(parsed->sourceName, source);
         }
     }
-    for (const char* bad : {"/skyfill-ndi.Kova", "/skyfill-ndi..a", "/skyfill-ndi.12.",
-                            "/other.1.a", "/skyfill-ndi.1.a%4", "/skyfill-ndi.1.a b"}) {
+    const std::string& prefix = standin::SegmentPrefix();
+    for (const std::string& bad : {prefix + "Kova", prefix + ".a", prefix + "12.",
+                                   std::string("/other.1.a"), prefix + "1.a%4", prefix + "1.a b"}) {
         EXPECT_FALSE(standin::ParseSegmentName(bad)) << bad;
     }
     EXPECT_EQ(Create(standin::Api(), std::string(200, ' '), false), nullptr);
-}
-
-// Sends for about `seconds` at rate n/d and returns the error, in frame periods, of when
-// the last send returned against the second's return plus (count - 2) periods.
-double PacingError(int32_t rateN, int32_t rateD, double seconds) {
-    const NdiRuntimeApi api = standin::Api();
-    const std::string name = UniqueName("pacing");
-    NDIlib_send_instance_t sender = Create(api, name, true);
-    EXPECT_NE(sender, nullptr);
-    TestFrame frame(64, 36, rateN, rateD);
-    const double period = double(rateD) / rateN;
-    const int frames = static_cast<int>(seconds / period);
-    // The first frame goes at once but touches fresh pages of the segment; timing
-    // starts when the second, the first paced one, returns.
-    api.send_send_video_v2(sender, &frame.frame);
-    api.send_send_video_v2(sender, &frame.frame);
-    const Clock::time_point first = Clock::now();
-    for (int i = 2; i < frames; ++i) {
-        api.send_send_video_v2(sender, &frame.frame);
-    }
-    const double elapsed = std::chrono::duration<double>(Clock::now() - first).count();
-    const std::optional<standin::SourceInfo> info = ReadSource(name);
-    EXPECT_TRUE(info);
-    EXPECT_EQ(info ? info->frameCounter : 0u, static_cast<uint64_t>(frames));
-    api.send_destroy(sender);
-    const double error = (elapsed - (frames - 2) * period) / period;
-    std::printf("  %d/%d: %d frames in %.4f s, error %+.3f frame\n", rateN, rateD, frames, elapsed,
-                error);
-    return error;
-}
-
-TEST(StandInPacing, SendsFollowTheFrameRateWithinOneFrame) {
-    for (const auto& [n, d] : {std::pair{30000, 1200}, {30000, 1001}, {30000, 1000}}) {
-        const double error = PacingError(n, d, 2.5);
-        EXPECT_GT(error, -0.1) << n << "/" << d << " ran ahead of its deadlines";
-        EXPECT_LT(error, 1.0) << n << "/" << d;
-    }
-}
-
-TEST(StandInPacing, ALateCallerGetsNoBurst) {
-    const NdiRuntimeApi api = standin::Api();
-    const std::string name = UniqueName("late");
-    NDIlib_send_instance_t sender = Create(api, name, true);
-    ASSERT_NE(sender, nullptr);
-    TestFrame frame(16, 16, 30000, 1200);
-    const auto period = std::chrono::milliseconds(40);
-    api.send_send_video_v2(sender, &frame.frame);
-    api.send_send_video_v2(sender, &frame.frame);
-    std::this_thread::sleep_for(5 * period);
-    const Clock::time_point late = Clock::now();
-    api.send_send_video_v2(sender, &frame.frame); // goes at once
-    const Clock::time_point second = Clock::now();
-    api.send_send_video_v2(sender, &frame.frame);
-    api.send_send_video_v2(sender, &frame.frame);
-    const Clock::time_point third = Clock::now();
-    api.send_send_video_v2(sender, &frame.frame);
-    const Clock::time_point fourth = Clock::now();
-    api.send_destroy(sender);
-    EXPECT_LT(second - late, period / 2);
-    // Each frame after the late one waits about a full period.
-    EXPECT_GT(third - second, 2 * period - period / 4);
-    EXPECT_GT(fourth - third, period - period / 4);
 }
 
 } // namespace

@@ -19,8 +19,8 @@ TEST(Blend, DivisionBy255IsTruncatedDivisionForEverySixteenBitValue) {
 
 std::vector<NamedBlender> EveryPath() {
     std::vector<NamedBlender> blenders;
-    for (BlendPath path : SupportedBlendPaths()) {
-        blenders.push_back({BlendPathName(path),
+    for (CpuPath path : SupportedCpuPaths()) {
+        blenders.push_back({CpuPathName(path),
                             [path](const uint8_t* src, uint8_t* dst, int32_t count, bool merge) {
                                 BlendRowWith(path, src, dst, count, merge);
                             }});

@@ -24,7 +24,7 @@ uint32_t OnceOver(uint32_t picture, uint32_t frame) {
     uint8_t s[4], d[4];
     std::memcpy(s, &picture, 4);
     std::memcpy(d, &frame, 4);
-    BlendRowWith(BlendPath::Reference, s, d, 1, false);
+    BlendRowWith(CpuPath::Reference, s, d, 1, false);
     uint32_t v;
     std::memcpy(&v, d, 4);
     return v;

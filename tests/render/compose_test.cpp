@@ -95,16 +95,16 @@ TEST(ComposeOnto, ClipsAtEveryEdgeOnEveryPath) {
                 const int32_t py = fy - y;
                 if (px >= 0 && px < bw && py >= 0 && py < bh) {
                     BlendRowWith(
-                        BlendPath::Reference,
+                        CpuPath::Reference,
                         picture.m_pixels.get() + (static_cast<std::size_t>(py) * bw + px) * 4,
                         expected.data() + (static_cast<std::size_t>(fy) * W + fx) * 4, 1, merge);
                 }
             }
         }
-        for (BlendPath path : SupportedBlendPaths()) {
+        for (CpuPath path : SupportedCpuPaths()) {
             auto frame = before;
             picture.ComposeOntoWith(path, x, y, 6, merge, frame.data(), W, H);
-            ASSERT_TRUE(frame == expected) << BlendPathName(path) << " trial " << trial;
+            ASSERT_TRUE(frame == expected) << CpuPathName(path) << " trial " << trial;
         }
     }
 }

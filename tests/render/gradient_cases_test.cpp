@@ -6,7 +6,7 @@
 
 namespace {
 
-class GradientCases : public ::testing::TestWithParam<GradientPath> {
+class GradientCases : public ::testing::TestWithParam<CpuPath> {
 protected:
     void Render(std::vector<uint8_t>& store, int32_t w, int32_t h, const GradientParams& p) {
         RenderGradientWith(GetParam(), store.data(), w, h, p);
@@ -86,13 +86,13 @@ TEST_P(GradientCases, WritesNothingForABadPatternOrAnEmptyBlock) {
     }
 }
 
-std::string PathName(const ::testing::TestParamInfo<GradientPath>& info) {
-    return GradientPathName(info.param);
+std::string PathName(const ::testing::TestParamInfo<CpuPath>& info) {
+    return CpuPathName(info.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, GradientCases,
-                         ::testing::ValuesIn(SupportedGradientPaths().begin(),
-                                             SupportedGradientPaths().end()),
+                         ::testing::ValuesIn(SupportedCpuPaths().begin(),
+                                             SupportedCpuPaths().end()),
                          PathName);
 
 } // namespace

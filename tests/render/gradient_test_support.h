@@ -12,8 +12,9 @@
 inline std::vector<uint8_t> NoisyStore(int32_t width, int32_t height, uint32_t seed) {
     std::vector<uint8_t> store(static_cast<std::size_t>(width) * height * 4 + 64);
     std::mt19937 random(seed);
-    for (auto& byte : store) {
-        byte = static_cast<uint8_t>(random());
+    for (std::size_t i = 0; i < store.size(); i += 4) {
+        const uint32_t word = static_cast<uint32_t>(random());
+        std::memcpy(store.data() + i, &word, 4);
     }
     return store;
 }

@@ -38,7 +38,7 @@ inline void ExpectBlendersMatchTheFormula(const std::vector<NamedBlender>& blend
         }
         for (bool merge : {false, true}) {
             expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), 65536, merge);
+            BlendRowWith(CpuPath::Reference, src.data(), expected.data(), 65536, merge);
             for (const NamedBlender& blender : blenders) {
                 actual = frame;
                 blender.blend(src.data(), actual.data(), 65536, merge);
@@ -56,7 +56,7 @@ inline void ExpectBlendersHandleRowTails(const std::vector<NamedBlender>& blende
         const auto frame = NoiseBytes(4 * 80, 200u + count);
         for (bool merge : {false, true}) {
             auto expected = frame;
-            BlendRowWith(BlendPath::Reference, src.data(), expected.data(), count, merge);
+            BlendRowWith(CpuPath::Reference, src.data(), expected.data(), count, merge);
             for (const NamedBlender& blender : blenders) {
                 auto actual = frame;
                 blender.blend(src.data(), actual.data(), count, merge);

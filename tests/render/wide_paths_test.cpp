@@ -12,8 +12,9 @@
 #include "render/blend_madd.inl"
 // clang-format on
 
-#include "tests/render/gradient_test_support.h"
+#include "render/frame_limits.h"
 #include "tests/render/row_blender_checks.h"
+#include "tests/render/size_sweep.h"
 
 #include <gtest/gtest.h>
 
@@ -24,41 +25,36 @@ namespace {
         GTEST_SKIP() << "this CPU has no AVX2";                                                    \
     }
 
-void ExpectWideGradientMatchesReference(int32_t width, int32_t height,
-                                        const GradientParams& params) {
-    const auto noise = NoisyStore(width, height, static_cast<uint32_t>(width * 7 + height));
-    auto expected = noise;
-    RenderGradientWith(GradientPath::Reference, expected.data(), width, height, params);
-    auto actual = noise;
-    gradient_detail::RenderRows(&FixedRowKernel::Row, actual.data(), width, height, params);
-    ASSERT_TRUE(actual == expected)
-        << width << " x " << height << ", pattern " << params.fillPattern << ", c0 " << std::hex
-        << params.corners[0].Value();
-}
-
 TEST(WidePaths, GradientRowsMatchTheFormula) {
     SKIP_WITHOUT_AVX2();
+    const std::vector<NamedRenderer> wide = {
+        {"avx512 rows as generic vectors",
+         [](uint8_t* store, int32_t w, int32_t h, const GradientParams& params) {
+             gradient_detail::RenderRows(&FixedRowKernel::Row, store, w, h, params);
+         }}};
     struct Size {
         int32_t width;
         int32_t height;
     };
-    // Selectable sizes, then sizes that leave every tail length of a 16-pixel vector.
-    const Size sizes[] = {{640, 360}, {1280, 720}, {1920, 1080}, {1, 1},   {15, 3},  {16, 2},
-                          {17, 5},    {31, 4},     {33, 7},      {47, 9},  {63, 64}, {65, 33},
-                          {641, 361}, {1921, 3},   {38, 6},      {94, 10}, {62, 2}};
+    // Selectable and odd sizes, then widths 16 to 47: every tail length of a 16-pixel
+    // vector, in a block and in a split's half.
+    std::vector<Size> sizes = {{640, 360}, {1280, 720}, {1920, 1080}, {1, 1},   {15, 3},  {16, 2},
+                               {17, 5},    {31, 4},     {33, 7},      {47, 9},  {63, 64}, {65, 33},
+                               {641, 361}, {1921, 3},   {38, 6},      {94, 10}, {62, 2}};
+    for (int32_t width = 16; width < 48; ++width) {
+        sizes.push_back({width, 2 + width % 3});
+    }
     for (const Size size : sizes) {
-        for (int32_t pattern = 0; pattern < 4; ++pattern) {
-            for (const GradientParams& params : ColourSets(pattern)) {
-                ExpectWideGradientMatchesReference(size.width, size.height, params);
-                if (HasFatalFailure()) {
-                    return;
-                }
-            }
+        SizeSweep(size.width, size.height, static_cast<uint32_t>(size.width * 7 + size.height))
+            .ExpectMatchTheFormulaInEveryPattern(wide);
+        if (HasFatalFailure()) {
+            return;
         }
     }
     // Past the narrow format's bound rows fall back to the wide one.
-    ExpectWideGradientMatchesReference(
-        4096, 2160, MakeParams(0xFF000000, 0xFFFFFFFF, 0xFFFF00FF, 0xFF00FF00, 0));
+    SizeSweep(frame_limits::kMaxWidth, frame_limits::kMaxHeight,
+              static_cast<uint32_t>(frame_limits::kMaxWidth * 7 + frame_limits::kMaxHeight))
+        .ExpectMatchTheFormula(wide, MakeParams(0xFF000000, 0xFFFFFFFF, 0xFFFF00FF, 0xFF00FF00, 0));
 }
 
 const std::vector<NamedBlender> kWideBlender = {{"avx512 as halves", &VectorRow}};

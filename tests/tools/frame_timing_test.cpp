@@ -67,4 +67,17 @@ TEST(FrameTimingTest, TimecodesCountRepeatsAndWholeMissingPeriods) {
     EXPECT_EQ(summary.skipped, 5u);
 }
 
+// What `list` shows as a source's rate: two samples of its frame counter and of when its
+// latest frame was published.
+TEST(PublishRateTest, FramesBetweenTwoSamplesOverTheTimeBetweenTheirLatestFrames) {
+    // 25p: 12 more frames, the latest 12 periods after the one seen first.
+    EXPECT_DOUBLE_EQ(RateBetween({30, 7'000 * kMs}, {42, 7'480 * kMs}), 25.0);
+    // 30000/1001: 30 frames in 1.001 s.
+    EXPECT_NEAR(RateBetween({0, 0}, {30, 1'001 * kMs}), 29.970, 0.0005);
+    // No frame between the samples.
+    EXPECT_EQ(RateBetween({5, 100 * kMs}, {5, 100 * kMs}), 0.0);
+    // The source was replaced under its name between the samples and counts afresh.
+    EXPECT_EQ(RateBetween({500, 9'000 * kMs}, {3, 9'500 * kMs}), 0.0);
+}
+
 } // namespace

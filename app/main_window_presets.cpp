@@ -1,0 +1,125 @@
+// The five preset slots and the preset files.
+
+#include "app/main_window.h"
+#include "app/user_prompts.h"
+#include "engine/settings_edits.h"
+#include "presets/preset_file.h"
+#include "ui_main_window.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QFileDialog>
+
+namespace {
+
+// Bare names, relative to the working directory.
+const QString kDefaultPresets = QStringLiteral("default.skf");
+const QString kLastPresets = QStringLiteral("last.skf");
+
+std::string LocalPath(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+void CheckSlotButton(QButtonGroup& group, int32_t slot) {
+    if (QAbstractButton* button = group.button(slot)) {
+        button->setChecked(true);
+    }
+}
+
+} // namespace
+
+void MainWindow::StoreCurrentSlot() {
+    const int32_t index = m_presets.m_presetSlot;
+    if (index >= 0 && index < kPresetSlotCount) {
+        StoreInSlot(Settings(), m_presets.m_presetSlots[index]);
+    }
+}
+
+bool MainWindow::SavePresetFile(const QString& fileName) {
+    StoreCurrentSlot();
+    const PresetSaveResult result =
+        SavePresetBytes(LocalPath(fileName), m_presets, MaskFilePath().toStdU16String());
+    if (result.message != PresetMessage::None) {
+        m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+                        QString::fromUtf8(PresetMessageText(result.message)));
+    }
+    return result.saved;
+}
+
+bool MainWindow::LoadPresetFile(const QString& fileName) {
+    const PresetLoadResult result = ReadPresetFile(LocalPath(fileName));
+    const bool loaded = result.outcome == PresetLoadResult::Outcome::Loaded;
+    if (loaded) {
+        // The block is whole and its values in range: only now does it replace the live
+        // one. It stays so even when its mask section is damaged, which is only reported.
+        // The file's active slot becomes the active one under its own button, since
+        // ApplySlot reads the slot back from the buttons.
+        m_presets = result.block;
+        CheckSlotButton(*m_presetGroup, m_presets.m_presetSlot);
+        ApplySlot(m_presets.m_presetSlot);
+        if (!result.maskPath.empty()) {
+            TakeMaskPath(QString::fromStdU16String(result.maskPath));
+        }
+    }
+    if (result.message != PresetMessage::None) {
+        m_prompts->Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+                        QString::fromUtf8(PresetMessageText(result.message)));
+    }
+    return loaded;
+}
+
+void MainWindow::LoadStartupPresets() {
+    if (!LoadPresetFile(kDefaultPresets)) {
+        m_presets = DefaultPresetBlock();
+        CheckSlotButton(*m_presetGroup, m_presets.m_presetSlot);
+        ApplySlot(m_presets.m_presetSlot);
+    }
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+}
+
+void MainWindow::OnPresetRadio(int slot) {
+    if (slot < 0 || slot >= kPresetSlotCount) {
+        return;
+    }
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+    StoreCurrentSlot();
+    m_presets.m_presetSlot = slot;
+    CheckSlotButton(*m_presetGroup, slot);
+    ApplySlot(m_presets.m_presetSlot);
+    UpdateStatusLine();
+}
+
+void MainWindow::OnPaste() {
+    const int32_t from = m_lastAppliedSlot;
+    const int32_t to = m_presets.m_presetSlot;
+    if (from == to || from < 0 || from >= kPresetSlotCount || to < 0 || to >= kPresetSlotCount) {
+        return;
+    }
+    m_presets.m_presetSlots[to] = m_presets.m_presetSlots[from];
+    ApplySlot(from);
+    UpdateStatusLine();
+}
+
+void MainWindow::OnLoadLast() {
+    if (!LoadPresetFile(kLastPresets)) {
+        return;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+}
+
+void MainWindow::OnSaveDefaults() {
+    if (SavePresetFile(kDefaultPresets)) {
+        m_prompts->Tell(QStringLiteral("Save File"),
+                        QStringLiteral("Current presets saved as defaults"));
+    }
+}
+
+void MainWindow::OnLoadPresetsFromFile(const QString& chosenPath) {
+    // The chosen file is opened by its full path, wherever the working directory is.
+    if (!LoadPresetFile(chosenPath)) {
+        return;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+}

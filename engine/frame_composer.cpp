@@ -1,0 +1,167 @@
+#include "engine/frame_composer.h"
+
+#include "engine/frame_viewer.h"
+#include "render/gradient.h"
+
+#include <new>
+
+namespace {
+
+constexpr std::size_t kStoreBytes = std::size_t{4096} * 2160 * 4;
+
+GradientParams GradientOf(const GeneratorSettings& settings) {
+    GradientParams params;
+    for (int i = 0; i < 4; ++i) {
+        params.corners[i] = settings.currentColours[i];
+    }
+    params.fillPattern = settings.fillPattern;
+    return params;
+}
+
+} // namespace
+
+FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings)
+    : m_settings(settings), m_store(static_cast<uint8_t*>(std::calloc(kStoreBytes, 1))) {
+    if (!m_store) {
+        throw std::bad_alloc();
+    }
+}
+
+void FrameComposer::MirrorClouds() {
+    for (int i = 0; i < 2; ++i) {
+        m_mirroredClouds[i].CopyFlipped(m_clouds[i]);
+    }
+}
+
+void FrameComposer::RescalePictures(int32_t width, int32_t height) {
+    // Always from the kept sources, never from an earlier result.
+    for (ImageBuffer& cloud : m_clouds) {
+        if (cloud.m_resourceId != 0 && cloud.m_resourceBitmap.Holds()) {
+            cloud.ScaleToSize(width, height, cloud.m_resourceBitmap);
+        }
+    }
+    MirrorClouds();
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    if (m_mask.m_fileImage.Holds()) {
+        m_mask.ScaleToSize(width, height, m_mask.m_fileImage);
+    }
+}
+
+// Decoding and stretching a large picture takes long, and the sending thread takes the
+// lock on every frame: both happen on copies, and only the hand-over is locked.
+void FrameComposer::TakeMask(std::string path, std::string title, ImageBuffer* loaded) {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    // Kept even when the load failed, so that a later preset save records them.
+    m_mask.m_filePath = std::move(path);
+    m_mask.m_fileTitle = std::move(title);
+    if (loaded != nullptr) {
+        loaded->m_filePath = m_mask.m_filePath;
+        loaded->m_fileTitle = m_mask.m_fileTitle;
+        m_mask = std::move(*loaded);
+    }
+}
+
+bool FrameComposer::FitMask(int32_t width, int32_t height) {
+    // The kept file image is written on this thread only, so it is read without the lock.
+    ImageBuffer scaled;
+    if (!m_mask.m_fileImage.Holds() || !scaled.ScaleToSize(width, height, m_mask.m_fileImage)) {
+        return false;
+    }
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    m_mask.TakeStore(scaled);
+    return true;
+}
+
+void FrameComposer::FlipMask(bool horizontal) {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    horizontal ? m_mask.FlipHorizontal() : m_mask.FlipVertical();
+}
+
+void FrameComposer::BeginRun(int32_t /*width*/, int32_t height) {
+    m_scroll = CloudScroll(2 * height);
+}
+
+void FrameComposer::ComposeFrame(int32_t width, int32_t height) {
+    ApplyPendingAlpha(width, height);
+    // A once-only preview request is taken before the settings are read, so it is met
+    // by a frame drawn with the change that raised it, not by one already under way.
+    const bool once = m_previewOnce.exchange(false);
+    const GeneratorSettings settings = m_settings.Snapshot();
+    uint8_t* store = m_store.get();
+    RenderGradient(store, width, height, GradientOf(settings));
+    if (settings.cloudsOn) {
+        const int set = settings.cloudSet != 0 ? 1 : 0;
+        ComposeCloudStrip(store, width, height, m_clouds[set], m_mirroredClouds[set],
+                          m_scroll.Offset());
+        m_scroll.Advance(settings.cloudSpeed);
+    }
+    // Before the logo: the preview never shows it.
+    if (once || settings.previewEveryFrame) {
+        ShowFrame(width, height);
+    }
+    if (settings.logoOn) {
+        ComposeLogo(store, width, height, m_logo, m_maskApplied.exchange(false));
+    }
+}
+
+void FrameComposer::ShowFrame(int32_t width, int32_t height) {
+    if (m_viewer != nullptr) {
+        m_viewer->ShowFrame(m_store.get(), width, height);
+    }
+}
+
+void FrameComposer::RenderStill(int32_t width, int32_t height) {
+    const GeneratorSettings settings = m_settings.Snapshot();
+    RenderGradient(m_store.get(), width, height, GradientOf(settings));
+    if (settings.cloudsOn) {
+        ComposeStillClouds(m_store.get(), width, height, m_clouds[settings.cloudSet != 0 ? 1 : 0]);
+    }
+}
+
+void FrameComposer::RenderOnePicture(int32_t width, int32_t height) {
+    RenderStill(width, height);
+    ShowFrame(width, height);
+    // Whether or not the logo is on: a re-configure's first frame carries it.
+    ComposeLogo(m_store.get(), width, height, m_logo, true);
+}
+
+void FrameComposer::ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha) {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    m_maskApplied = m_mask.ApplyMaskAlpha(m_store.get(), width, height, invert, ownAlpha);
+}
+
+void FrameComposer::WriteAlpha(int32_t width, int32_t height, const GeneratorSettings& settings,
+                               bool sending) {
+    if (sending) {
+        const std::lock_guard<std::mutex> lock(m_maskLock);
+        m_alphaPending = true;
+        m_alphaPendingUseMask = settings.useMask;
+        m_alphaPendingInvert = settings.invertTransparency;
+        m_alphaPendingOwnAlpha = settings.useMaskAlpha;
+        return;
+    }
+    if (settings.useMask) {
+        ApplyMask(width, height, settings.invertTransparency, settings.useMaskAlpha);
+    } else {
+        SetFrameOpaque(m_store.get(), width, height);
+    }
+}
+
+void FrameComposer::ApplyPendingAlpha(int32_t width, int32_t height) {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    if (!m_alphaPending) {
+        return;
+    }
+    m_alphaPending = false;
+    if (m_alphaPendingUseMask) {
+        m_maskApplied = m_mask.ApplyMaskAlpha(m_store.get(), width, height, m_alphaPendingInvert,
+                                              m_alphaPendingOwnAlpha);
+    } else {
+        SetFrameOpaque(m_store.get(), width, height);
+    }
+}
+
+void FrameComposer::DropPendingAlpha() {
+    const std::lock_guard<std::mutex> lock(m_maskLock);
+    m_alphaPending = false;
+}

@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# What N headless copies cost while they send 1280 x 720 at 25p with the colours
+# rotating and the clouds on: frames per second actually published, CPU share of one
+# core and resident memory per copy, plus totals. The copies share a private session
+# bus, each runs in its own temporary folder (its own "default.skf" and "last.skf") and
+# publishes through the built-in stand-in. Usage:
+#   scripts/load.sh N [--window SECONDS] [--warmup SECONDS] [--bin DIR]
+#     N          1 to 8 copies
+#     --window   measuring time, default 20
+#     --warmup   sending time before measuring, default 5
+#     --bin      build folder with app/skyfill and tools/, default build/default
+set -euo pipefail
+
+usage() {
+    echo "usage: scripts/load.sh N [--window SECONDS] [--warmup SECONDS] [--bin DIR]" >&2
+    exit 2
+}
+
+whole_number() {
+    case $1 in
+    '' | *[!0-9]*) return 1 ;;
+    *) return 0 ;;
+    esac
+}
+
+copies=""
+window=20
+warmup=5
+bin="$(cd "$(dirname "$0")/.." && pwd)/build/default"
+while [ $# -gt 0 ]; do
+    case $1 in
+    --window | --warmup | --bin)
+        [ $# -ge 2 ] || usage
+        case $1 in
+        --window) window=$2 ;;
+        --warmup) warmup=$2 ;;
+        --bin) bin=$2 ;;
+        esac
+        shift 2
+        ;;
+    -*) usage ;;
+    *)
+        [ -z "$copies" ] || usage
+        copies=$1
+        shift
+        ;;
+    esac
+done
+if ! whole_number "$copies" || [ "$copies" -lt 1 ] || [ "$copies" -gt 8 ] ||
+    ! whole_number "$window" || [ "$window" -lt 1 ] || ! whole_number "$warmup"; then
+    usage
+fi
+bin=$(cd "$bin" && pwd)
+for program in app/skyfill tools/skyfill-remote tools/skyfill-monitor; do
+    if [ ! -x "$bin/$program" ]; then
+        echo "load.sh: $bin/$program is missing; build it first" >&2
+        exit 1
+    fi
+done
+
+# Everything below runs inside one private session bus, so the copies number
+# themselves among themselves and the remote start reaches only them.
+if [ -z "${SKYFILL_LOAD_BUS:-}" ]; then
+    export SKYFILL_LOAD_BUS=1
+    exec dbus-run-session -- bash "$0" "$copies" --window "$window" --warmup "$warmup" --bin "$bin"
+fi
+
+# Headless, and no vendor runtime from the variables or a preloaded or extra library
+# path; one installed for the dynamic linker is caught from the copies' own words below.
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM NDI_RUNTIME_DIR_V6 NDI_RUNTIME_DIR_V5 \
+    LD_LIBRARY_PATH LD_PRELOAD
+
+skyfill="$bin/app/skyfill"
+remote="$bin/tools/skyfill-remote"
+monitor="$bin/tools/skyfill-monitor"
+work=$(mktemp -d "${TMPDIR:-/tmp}/skyfill-load.XXXXXX")
+pids=()
+
+stop_copies() {
+    local pid left
+    for pid in "${pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    # Each copy saves "last.skf" on its way out; a copy still there after that is killed.
+    for _ in $(seq 100); do
+        left=0
+        for pid in "${pids[@]}"; do
+            if kill -0 "$pid" 2>/dev/null; then
+                left=1
+            fi
+        done
+        [ "$left" -eq 1 ] || break
+        sleep 0.1
+    done
+    for pid in "${pids[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    pids=()
+}
+
+cleanup() {
+    stop_copies
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+fail() {
+    echo "load.sh: $*" >&2
+    exit 1
+}
+
+# A signal's trap runs at once in a wait, only after a plain sleep.
+pause() {
+    sleep "$1" &
+    wait $!
+}
+
+# The preset block (see presets/preset_block.h): five equal slots, each the built-in
+# corner colours, full screen, rotating clockwise at slider position 130, clouds of set 1
+# on at speed 2, no mask; slot 0 selected, preview always on.
+write_presets() {
+    local slot='\275\265\000\377\277\000\306\377\000\271\276\377\000\000\314\377'
+    slot+='\000\000\000\000\001\000\000\000\001\000\002\000\202\000\000\000'
+    {
+        printf 'KOVSKCF1'
+        for _ in 1 2 3 4 5; do
+            printf '%b' "$slot"
+        done
+        printf '\000\000\000\000\002\000\000\000'
+    } >"$1/default.skf"
+}
+
+# Sources of this user that would hold the names the copies want.
+if "$monitor" list | grep -q '^Kova Gradient [1-8]'; then
+    fail "copies of this user are already publishing; stop them first"
+fi
+
+for i in $(seq "$copies"); do
+    dir="$work/copy$i"
+    mkdir "$dir"
+    write_presets "$dir"
+    (cd "$dir" && exec "$skyfill") >"$dir/out.log" 2>"$dir/err.log" &
+    pids+=($!)
+done
+
+# Each copy says its settled title once its source exists.
+declare -A numberOf
+deadline=$((SECONDS + 60))
+for i in $(seq "$copies"); do
+    log="$work/copy$i/err.log"
+    pid=${pids[$((i - 1))]}
+    while ! grep -q '^skyfill: Kova Skyfill for NDI.* - No [0-9]' "$log"; do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            cat "$log" >&2
+            fail "copy $i (pid $pid) ended while starting"
+        fi
+        [ "$SECONDS" -lt "$deadline" ] || fail "copy $i (pid $pid) did not settle its number"
+        sleep 0.2
+    done
+    grep -q 'built-in stand-in is publishing' "$log" ||
+        fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
+    numberOf[$pid]=$(sed -n 's/^skyfill: Kova Skyfill for NDI.* - No \([0-9]*\)$/\1/p' "$log" |
+        head -n 1)
+done
+
+uid=$(id -u)
+ticks=$(getconf CLK_TCK)
+declare -A segmentOf
+for pid in "${pids[@]}"; do
+    n=${numberOf[$pid]}
+    segment="/dev/shm/skyfill-ndi.$uid.Kova%20Gradient%20$n"
+    # The source must be this copy's, not another sender's under the same name.
+    owner=$(od -An -t d4 -j 24 -N 4 "$segment" 2>/dev/null | tr -d ' ' || true)
+    [ "$owner" = "$pid" ] || fail "\"Kova Gradient $n\" is not published by copy pid $pid"
+    segmentOf[$pid]=$segment
+done
+
+"$remote" start
+pause "$warmup"
+
+# utime + stime in clock ticks; the name in brackets may hold spaces.
+cpu_ticks() {
+    local stat fields
+    stat=$(cat "/proc/$1/stat")
+    read -r -a fields <<<"${stat##*) }"
+    echo $((fields[11] + fields[12]))
+}
+
+# "FRAMES NANOSECONDS": frames sent so far and when the latest went out by the sender's
+# clock (header layout in ndi/standin_segment.h), so the rate does not depend on when
+# this script looks. One 16-byte read: the sender stores the two back to back, and
+# landing between them would cost one frame in the count.
+segment_frames() {
+    od -An -t u8 -j 4432 -N 16 "$1"
+}
+
+declare -A cpuStart cpuEnd framesStart framesEnd
+for pid in "${pids[@]}"; do
+    cpuStart[$pid]=$(cpu_ticks "$pid")
+    framesStart[$pid]=$(segment_frames "${segmentOf[$pid]}")
+done
+t0=$(date +%s.%N)
+pause "$window"
+for pid in "${pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null || fail "copy with pid $pid ended while measured"
+    cpuEnd[$pid]=$(cpu_ticks "$pid")
+    framesEnd[$pid]=$(segment_frames "${segmentOf[$pid]}")
+done
+t1=$(date +%s.%N)
+
+listed=$("$monitor" list)
+rows=""
+for pid in "${pids[@]}"; do
+    n=${numberOf[$pid]}
+    format=$(printf '%s\n' "$listed" |
+        awk -F '\t' -v n="Kova Gradient $n" '$1 == n { print $2 " " $4 }')
+    [ -n "$format" ] || fail "\"Kova Gradient $n\" was not listed by skyfill-monitor"
+    rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status")
+    rows+="$n $pid ${framesStart[$pid]} ${framesEnd[$pid]} ${cpuStart[$pid]} ${cpuEnd[$pid]}"
+    rows+=" $rss $format"$'\n'
+done
+
+# Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB size rate
+printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" '
+    BEGIN {
+        span = t1 - t0
+        printf "%-5s %-8s %-19s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%", "rss MB"
+    }
+    {
+        fps = $6 > $4 ? ($5 - $3) * 1e9 / ($6 - $4) : 0
+        cpu = 100 * ($8 - $7) / hz / span
+        rss = $9 / 1024
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f\n", $1, $2, $10 " " $11, fps, cpu, rss
+        tf += fps; tc += cpu; tr += rss
+    }
+    END {
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f\n", "total", "", "", tf, tc, tr
+        printf "window %.2f s\n", span
+    }'
+model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+avx512=no
+grep -qw avx512f /proc/cpuinfo && avx512=yes
+echo "look: full screen, rotating clockwise, clouds on, preview on; warm-up $warmup s"
+echo "cpu: $model; $(nproc) CPUs; AVX-512: $avx512"
