@@ -57,6 +57,5 @@ Settlement SettleInstanceNumber(CopyNumbering& state, const std::function<bool(i
 }
 
 Settlement SettleInstanceNumber(CopyNumbering& state) {
-    return SettleInstanceNumber(state,
-                                [&state](int32_t n) { return !state.m_instanceInUse[n]; });
+    return SettleInstanceNumber(state, [&state](int32_t n) { return !state.m_instanceInUse[n]; });
 }

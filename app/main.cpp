@@ -1,5 +1,5 @@
-#include "app/command_line.h"
 #include "app/application.h"
+#include "app/command_line.h"
 
 #include <cstdlib>
 

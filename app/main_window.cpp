@@ -52,8 +52,7 @@ QIcon MakeWindowIcon() {
 
 MainWindow::MainWindow(WindowEnvironment environment, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::MainWindow>()),
-      m_environment(std::move(environment)),
-      m_outputLink(m_generator, [this](const char* text) {
+      m_environment(std::move(environment)), m_outputLink(m_generator, [this](const char* text) {
           m_ui->m_outputInfo->setText(QString::fromUtf8(text));
       }) {
     m_ui->setupUi(this);
@@ -117,9 +116,8 @@ bool MainWindow::Start() {
         return false;
     }
     m_runtimeInitialised = true;
-    m_output = std::make_unique<NdiOutput>(m_environment.runtime.api,
-                                           m_generator.Composer().FrameStore(), m_outputLink,
-                                           m_outputLink);
+    m_output = std::make_unique<NdiOutput>(
+        m_environment.runtime.api, m_generator.Composer().FrameStore(), m_outputLink, m_outputLink);
     m_output->SetButtonListener([this](const SendButtonStates& s) { ShowButtonStates(s); });
 
     m_ui->m_rotationSpeedSlider->setRange(kRotationSliderMin, kRotationSliderMax);
@@ -270,8 +268,8 @@ void MainWindow::ShowAbout() {
     const char* runtimeVersion =
         m_runtimeInitialised ? m_environment.runtime.api.version() : nullptr;
     AboutDialog about(m_versionText, m_releaseDateText,
-                    runtimeVersion != nullptr ? QString::fromUtf8(runtimeVersion) : QString(),
-                    this);
+                      runtimeVersion != nullptr ? QString::fromUtf8(runtimeVersion) : QString(),
+                      this);
     about.exec();
 }
 

@@ -2,9 +2,9 @@
 
 #include "app/bus_link.h"
 #include "app/colour_button.h"
+#include "app/main_window.h"
 #include "app/menu_button.h"
 #include "app/menu_tables.h"
-#include "app/main_window.h"
 #include "ui_main_window.h"
 
 #include <QButtonGroup>
@@ -113,10 +113,8 @@ void MainWindow::SetUpControls() {
     connect(m_ui->m_cloudSpeedSlider, &QSlider::valueChanged, this, &MainWindow::OnCloudSlider);
     connect(m_ui->m_resolutionButton, &MenuButton::itemChosen, this,
             &MainWindow::OnResolutionChosen);
-    connect(m_ui->m_frameRateButton, &MenuButton::itemChosen, this,
-            &MainWindow::OnFrameRateChosen);
-    connect(m_ui->m_cloudSetButton, &MenuButton::itemChosen, this,
-            &MainWindow::OnCloudSetChosen);
+    connect(m_ui->m_frameRateButton, &MenuButton::itemChosen, this, &MainWindow::OnFrameRateChosen);
+    connect(m_ui->m_cloudSetButton, &MenuButton::itemChosen, this, &MainWindow::OnCloudSetChosen);
     connect(m_ui->m_makerLinkButton, &QPushButton::clicked, this,
             [this] { OpenWebPage(kMakerHomePage); });
     connect(m_ui->m_ndiLinkButton, &QPushButton::clicked, this,

@@ -1,8 +1,8 @@
 // The window's control handlers, the status line and preset application.
 
 #include "app/colour_button.h"
-#include "app/menu_button.h"
 #include "app/main_window.h"
+#include "app/menu_button.h"
 #include "app/menu_tables.h"
 #include "engine/settings_edits.h"
 #include "preview/preview_box.h"

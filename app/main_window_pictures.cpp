@@ -77,7 +77,7 @@ void MainWindow::FitMaskToOutput() {
     }
     const QString path = QString::fromStdString(mask.m_filePath);
     m_ui->m_maskNameLabel->setText(path.size() > 60 ? QString::fromStdString(mask.m_fileTitle)
-                                                     : path);
+                                                    : path);
     if (m_generator.Composer().FitMask(m_format.width, m_format.height)) {
         ApplyMaskSettings();
     }

@@ -58,7 +58,7 @@ void Memcpy(benchmark::State& state, int w, int h) {
 void Compose(benchmark::State& state, CpuPath path, int w, int h) {
     const Clouds& clouds = CloudsAt(w, h);
     for (auto _ : state) {
-        clouds.picture.ComposeOntoWith(path, 0, 0, 3, false, Store().data(), w, h);
+        clouds.picture.ComposeOntoWith(path, 0, 0, Placement::Centred, false, Store().data(), w, h);
         benchmark::DoNotOptimize(Store().data());
         benchmark::ClobberMemory();
     }

@@ -14,8 +14,6 @@ SupportDialog::SupportDialog(SupportLinks links, std::function<void(const QUrl&)
     : QDialog(parent), m_ui(std::make_unique<Ui::SupportDialog>()), m_links(std::move(links)),
       m_openUrl(std::move(openUrl)), m_timings(timings) {
     m_ui->setupUi(this);
-    m_ui->m_okButton->hide();
-    m_ui->m_templatePicture->hide();
     const QString host = m_links.homePage.host();
     m_ui->m_visitButton->setText(QStringLiteral("Visit ") +
                                  (host.isEmpty() ? m_links.homePage.toString() : host));
@@ -29,7 +27,6 @@ SupportDialog::SupportDialog(SupportLinks links, std::function<void(const QUrl&)
         }
     }
 
-    connect(m_ui->m_okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->m_visitButton, &QPushButton::clicked, this, [this] { Open(m_links.homePage); });
     connect(m_ui->m_storeButton, &QPushButton::clicked, this,

@@ -1,13 +1,12 @@
 #include "engine/frame_composer.h"
 
 #include "engine/frame_viewer.h"
+#include "render/frame_limits.h"
 #include "render/gradient.h"
 
 #include <new>
 
 namespace {
-
-constexpr std::size_t kStoreBytes = std::size_t{4096} * 2160 * 4;
 
 GradientParams GradientOf(const GeneratorSettings& settings) {
     GradientParams params;
@@ -21,7 +20,8 @@ GradientParams GradientOf(const GeneratorSettings& settings) {
 } // namespace
 
 FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings)
-    : m_settings(settings), m_store(static_cast<uint8_t*>(std::calloc(kStoreBytes, 1))) {
+    : m_settings(settings),
+      m_store(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes, 1))) {
     if (!m_store) {
         throw std::bad_alloc();
     }

@@ -68,8 +68,7 @@ public:
     void ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha);
     // The alpha from the mask (`useMask`) or opaque. While sending the write is handed
     // to the sending thread so that it falls between two frames.
-    void WriteAlpha(int32_t width, int32_t height, const GeneratorSettings& settings,
-                    bool sending);
+    void WriteAlpha(int32_t width, int32_t height, const GeneratorSettings& settings, bool sending);
     // Window thread after the sending thread ended: a hand-over it did not take.
     void ApplyPendingAlpha(int32_t width, int32_t height);
     // A re-configure writes the alpha afresh; an older hand-over is void.

@@ -14,7 +14,7 @@ GeneratorSettings WithSlot(GeneratorSettings settings, const PresetSlot& slot) {
     settings.rotationPeriodMs = RotationPeriodMs(slot.rotationSliderPosition);
     settings.cloudsOn = slot.cloudsOn != 0;
     settings.cloudSet = slot.cloudSet;
-    settings.cloudSpeed = slot.cloudSpeed;
+    settings.cloudSpeed = static_cast<int32_t>(slot.cloudSpeed);
     settings.useMask = slot.useMask != 0;
     settings.invertTransparency = slot.invertTransparency != 0;
     settings.useMaskAlpha = slot.useMaskAlpha != 0;

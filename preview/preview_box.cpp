@@ -52,8 +52,8 @@ int32_t PreviewBox::ConvertFrame(const uint8_t* store, int32_t width, int32_t he
 }
 
 int32_t PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t height) {
-    if (!m_previewBits || store == nullptr || width <= 0 || height <= 0 || width > kMaxFrameWidth ||
-        height > kMaxFrameHeight) {
+    if (!m_previewBits || store == nullptr || width <= 0 || height <= 0 ||
+        width > frame_limits::kMaxWidth || height > frame_limits::kMaxHeight) {
         return 0;
     }
     uint8_t* out = SlotBits(m_writeSlot);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/frame_viewer.h"
+#include "render/frame_limits.h"
 
 #include <QImage>
 #include <QWidget>
@@ -21,10 +22,7 @@ class PreviewBox : public QWidget, public FrameViewer {
     Q_OBJECT
 public:
     // The store holds the largest output frame at full size.
-    static constexpr int32_t kMaxFrameWidth = 4096;
-    static constexpr int32_t kMaxFrameHeight = 2160;
-    static constexpr std::size_t kPreviewStoreBytes =
-        std::size_t{kMaxFrameWidth} * kMaxFrameHeight * 4;
+    static constexpr std::size_t kPreviewStoreBytes = frame_limits::kMaxBytes;
     // Frames wider than this are halved by picking every second pixel and row.
     static constexpr int32_t kFullSizeWidth = 640;
 
@@ -48,7 +46,7 @@ public:
     // next presentation hands to the paint. Frames wider than 640 become (w/2) x (h/2)
     // with pixel (x, y) = frame pixel (2x, 2y); others are copied whole. Returns the
     // bits per pixel (32), or 0 with nothing changed when there is no store, the size
-    // is not within 1..4096 x 1..2160, or another conversion is under way.
+    // is larger than the largest output frame, or another conversion is under way.
     int32_t ConvertFrame(const uint8_t* store, int32_t width, int32_t height);
 
     // Hands the last converted image to the paint, which shows it within one poll

@@ -7,14 +7,13 @@ void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& 
     }
     const int32_t length = 2 * H;
     const int32_t o = AdvanceCloudOffset(offset, 0, length);
-    constexpr int32_t kCentredAcross = 1;
     if (o > H) {
-        flipped.ComposeOnto(0, H - o, kCentredAcross, false, frame, W, H);
-        picture.ComposeOnto(0, length - o, kCentredAcross, false, frame, W, H);
+        flipped.ComposeOnto(0, H - o, Placement::CentredAcross, false, frame, W, H);
+        picture.ComposeOnto(0, length - o, Placement::CentredAcross, false, frame, W, H);
     } else {
-        picture.ComposeOnto(0, -o, kCentredAcross, false, frame, W, H);
+        picture.ComposeOnto(0, -o, Placement::CentredAcross, false, frame, W, H);
         if (o != 0) {
-            flipped.ComposeOnto(0, H - o, kCentredAcross, false, frame, W, H);
+            flipped.ComposeOnto(0, H - o, Placement::CentredAcross, false, frame, W, H);
         }
     }
 }
@@ -29,11 +28,9 @@ int32_t AdvanceCloudOffset(int32_t offset, int32_t speed, int32_t length) {
 }
 
 void ComposeStillClouds(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture) {
-    constexpr int32_t kCentred = 3;
-    picture.ComposeOnto(0, 0, kCentred, false, frame, W, H);
+    picture.ComposeOnto(0, 0, Placement::Centred, false, frame, W, H);
 }
 
 void ComposeLogo(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& logo, bool mergeAlpha) {
-    constexpr int32_t kCentredAcrossFromBottom = 5;
-    logo.ComposeOnto(20, H / 60, kCentredAcrossFromBottom, mergeAlpha, frame, W, H);
+    logo.ComposeOnto(20, H / 60, Placement::CentredAcrossUpFromBottom, mergeAlpha, frame, W, H);
 }

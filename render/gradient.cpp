@@ -149,7 +149,7 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
     }
     const int64_t w = l.blockWidth;
     const int64_t h = l.blockHeight;
-    // Looked up once: unoptimised sanitizer builds spend most of their test time here.
+    // Looked up once, not per pixel: the sanitizer builds run the tests unoptimised.
     int64_t corner[4][3];
     for (int i = 0; i < 4; ++i) {
         for (int k = 0; k < 3; ++k) {

@@ -13,7 +13,6 @@ struct GradientParams {
 };
 
 // The end-to-end tests still name the reference path by its older name.
-using GradientPath = CpuPath;
 
 // Writes the colour bytes of the first width x height pixels of `store` (rows packed,
 // 4 bytes per pixel) and keeps every alpha byte. Nothing is written for a pattern

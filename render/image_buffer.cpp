@@ -57,7 +57,7 @@ void ImageBuffer::TakeStore(ImageBuffer& other) {
 }
 
 bool ImageBuffer::Drawable() const {
-    return m_loaded == 1 && HoldsPixels();
+    return m_loaded && HoldsPixels();
 }
 
 bool ImageBuffer::AttachResourceBitmap(uint16_t id, PixelPicture bitmap) {
@@ -78,7 +78,7 @@ bool ImageBuffer::AttachResourceBitmap(uint16_t id, PixelPicture bitmap) {
     m_byteSize = static_cast<int32_t>(bytes);
     // The store always holds 4-byte pixels; the source's own depth stays with the source.
     m_bitsPerPixel = 32;
-    m_loaded = 1;
+    m_loaded = true;
     return true;
 }
 
@@ -98,7 +98,7 @@ bool ImageBuffer::AttachFileImage(PixelPicture image) {
     m_height = m_fileImage.height;
     m_byteSize = static_cast<int32_t>(bytes);
     m_bitsPerPixel = 32;
-    m_loaded = 1;
+    m_loaded = true;
     return true;
 }
 
@@ -124,14 +124,14 @@ bool ImageBuffer::ScaleToSize(int32_t w, int32_t h, const PixelPicture& source) 
 }
 
 bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
-    if (source.m_loaded != 1) {
+    if (!source.m_loaded) {
         return false;
     }
     if (source.m_byteSize == 0) {
         // A source emptied by a failed rescale: its mirror is empty too, rather than a
         // stale picture of another size.
         Empty();
-        m_loaded = 1;
+        m_loaded = true;
         return true;
     }
     if (!source.HoldsPixels()) {
@@ -157,7 +157,7 @@ bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
         std::memcpy(m_pixels.get() + stride * r,
                     source.m_pixels.get() + stride * (m_height - 1 - r), stride);
     }
-    m_loaded = 1;
+    m_loaded = true;
     return true;
 }
 
@@ -167,64 +167,32 @@ void ImageBuffer::SetOpaque() {
     }
 }
 
-Placement PlaceOnFrame(int32_t x, int32_t y, int32_t placement, int32_t bw, int32_t bh, int32_t W,
-                       int32_t H) {
-    const int64_t sevenEighths = (7 * int64_t{H}) / 8;
-    int64_t px = x;
-    int64_t py = y;
+FramePosition PlaceOnFrame(int32_t x, int32_t y, Placement placement, int32_t bw, int32_t bh,
+                           int32_t W, int32_t H) {
     switch (placement) {
-    case 1:
-        px = (int64_t{W} - bw) / 2;
+    case Placement::AsGiven:
         break;
-    case 2:
-        py = (int64_t{H} - bh) / 2;
-        break;
-    case 3:
-        px = (int64_t{W} - bw) / 2;
-        py = (int64_t{H} - bh) / 2;
-        break;
-    case 4:
-        px = int64_t{x} - bw / 2;
-        py = int64_t{y} - bh / 2;
-        break;
-    case 5:
-        px = (int64_t{W} - bw) / 2;
-        py = int64_t{H} - bh - y;
-        break;
-    case 7:
-        px = int64_t{W} - bw - x;
-        break;
-    case 8:
-        py = sevenEighths - bh - y;
-        break;
-    case 9:
-        px = int64_t{W} - bw - x;
-        py = sevenEighths - bh - y;
-        break;
-    case 10:
-        py = int64_t{H} - bh - y;
-        break;
-    case 11:
-        px = int64_t{W} - bw - x;
-        py = int64_t{H} - bh - y;
-        break;
-    default: // 6 and unknown codes: as given
-        break;
+    case Placement::CentredAcross:
+        return {(int64_t{W} - bw) / 2, y};
+    case Placement::Centred:
+        return {(int64_t{W} - bw) / 2, (int64_t{H} - bh) / 2};
+    case Placement::CentredAcrossUpFromBottom:
+        return {(int64_t{W} - bw) / 2, int64_t{H} - bh - y};
     }
-    return {px, py};
+    return {x, y};
 }
 
-void ImageBuffer::ComposeOnto(int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
+void ImageBuffer::ComposeOnto(int32_t x, int32_t y, Placement placement, bool mergeAlpha,
                               uint8_t* frame, int32_t W, int32_t H) const {
     ComposeOntoWith(FastestCpuPath(), x, y, placement, mergeAlpha, frame, W, H);
 }
 
-void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, int32_t placement,
+void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement,
                                   bool mergeAlpha, uint8_t* frame, int32_t W, int32_t H) const {
     if (!Drawable() || frame == nullptr || W <= 0 || H <= 0) {
         return;
     }
-    const Placement at = PlaceOnFrame(x, y, placement, m_width, m_height, W, H);
+    const FramePosition at = PlaceOnFrame(x, y, placement, m_width, m_height, W, H);
     // Overlap of picture columns [0, bw) placed at at.x with frame columns [0, W).
     const int64_t frameX = std::max<int64_t>(at.x, 0);
     const int64_t pictureX = frameX - at.x;

@@ -7,6 +7,14 @@
 #include <memory>
 #include <string>
 
+// How ComposeOnto reads its (x, y).
+enum class Placement {
+    AsGiven,                   // the picture's top-left corner at (x, y)
+    CentredAcross,             // centred across, y as given
+    Centred,                   // centred both ways, (x, y) ignored
+    CentredAcrossUpFromBottom, // centred across, its bottom edge y rows above the frame's
+};
+
 // One picture that is drawn into, or applied to, the output frame: a cloud picture, its
 // mirrored copy, the logo or the alpha mask. The source it came from is kept
 // (`m_resourceBitmap` or `m_fileImage`) and every rescale starts again from it, so
@@ -26,7 +34,7 @@ public:
     PixelPicture m_resourceBitmap; // the program's own picture; empty until one loads
     int32_t m_resourceId = 0;
     std::unique_ptr<uint8_t[]> m_pixels;
-    int32_t m_loaded = 0; // 1 once the store has held a picture; never reset
+    bool m_loaded = false; // once the store has held a picture; never reset
 
     // Takes a decoded resource picture as the kept source and fills the store from it at
     // its own size. A picture that holds nothing is refused and changes nothing.
@@ -56,10 +64,10 @@ public:
     bool Drawable() const;
 
     // Blends the picture over the frame (W x H pixels, rows packed) at the position the
-    // placement code gives (see PlaceOnFrame), clipped to the frame.
-    void ComposeOnto(int32_t x, int32_t y, int32_t placement, bool mergeAlpha, uint8_t* frame,
+    // placement gives (see PlaceOnFrame), clipped to the frame.
+    void ComposeOnto(int32_t x, int32_t y, Placement placement, bool mergeAlpha, uint8_t* frame,
                      int32_t W, int32_t H) const;
-    void ComposeOntoWith(CpuPath path, int32_t x, int32_t y, int32_t placement, bool mergeAlpha,
+    void ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
                          uint8_t* frame, int32_t W, int32_t H) const;
 
     // Writes the frame's alpha bytes from this picture: its brightness
@@ -79,18 +87,14 @@ private:
     void ReverseRows();
 };
 
-// Where ComposeOnto puts a bw x bh picture on a W x H frame for (x, y) and a placement
-// code: 1 centres across, 2 centres down, 3 both, 4 centres on (x, y), 5 centres across
-// with y up from the bottom edge, 6 as given, 7 x from the right edge, 8 y up from the
-// line at 7/8 of the height, 9 both of 7 and 8, 10 y up from the bottom, 11 x from the
-// right and y from the bottom; any other code leaves (x, y) as given. Integer division
+// Where ComposeOnto puts a bw x bh picture on a W x H frame for (x, y). Integer division
 // truncates toward zero.
-struct Placement {
+struct FramePosition {
     int64_t x;
     int64_t y;
 };
-Placement PlaceOnFrame(int32_t x, int32_t y, int32_t placement, int32_t bw, int32_t bh, int32_t W,
-                       int32_t H);
+FramePosition PlaceOnFrame(int32_t x, int32_t y, Placement placement, int32_t bw, int32_t bh,
+                           int32_t W, int32_t H);
 
 // Alpha 255 in the first W x H pixels of the frame, colours kept.
 void SetFrameOpaque(uint8_t* frame, int32_t W, int32_t H);

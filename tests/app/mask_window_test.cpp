@@ -56,7 +56,8 @@ TEST_F(MaskWindowTest, BrightnessBecomesAlphaInvertedOnRequestAndOpaqueWithoutTh
     Ui::MainWindow& ui = window->Controls();
     window->OnLoadAlphaMask(MakeMask(QStringLiteral("m.png")));
     EXPECT_EQ(ui.m_maskNameLabel->text(), dir.filePath(QStringLiteral("m.png")));
-    EXPECT_EQ(window->Engine().Composer().Mask().m_width, 1280); // stretched to the output, aspect not kept
+    EXPECT_EQ(window->Engine().Composer().Mask().m_width,
+              1280); // stretched to the output, aspect not kept
     EXPECT_EQ(window->Engine().Composer().Mask().m_height, 720);
     EXPECT_EQ(AlphaAt(10, 10), 255); // not in use yet
 

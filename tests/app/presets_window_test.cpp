@@ -2,8 +2,8 @@
 // for each test.
 
 #include "app/bus_link.h"
-#include "presets/preset_file.h"
 #include "app/menu_tables.h"
+#include "presets/preset_file.h"
 #include "tests/app/window_test_support.h"
 #include "ui_main_window.h"
 
@@ -173,8 +173,7 @@ TEST_F(PresetsWindowTest, ADamagedMaskSectionKeepsTheBlockAndTheWindowInAgreemen
     expectAgreement();                    // at start-up
     w.Controls().m_presetRadio1->click(); // leaving slot "4" stores what is live into it
     EXPECT_EQ(
-        std::memcmp(&w.Presets().m_presetSlots[3], &block.m_presetSlots[3], sizeof(PresetSlot)),
-        0);
+        std::memcmp(&w.Presets().m_presetSlots[3], &block.m_presetSlots[3], sizeof(PresetSlot)), 0);
     w.OnLoadLast();
     expectAgreement();
     w.Controls().m_presetRadio1->click();

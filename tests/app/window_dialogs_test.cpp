@@ -42,7 +42,6 @@ TEST_F(WindowTest, SupportWindowStandsBesideTheMainWindowOnceAndHidesItself) {
     EXPECT_TRUE(support->isVisible());
 }
 
-
 // The colour the preview box paints at its top-left corner, as the user sees it.
 QRgb PaintedCorner(PreviewBox& box) {
     QCoreApplication::processEvents();

@@ -56,7 +56,7 @@ TEST_F(WindowTest, ResolutionAndFramerateMenusReconfigureEvenWithoutAChange) {
     EXPECT_FLOAT_EQ(window->Output()->VideoFrame().picture_aspect_ratio, 16.0f / 9.0f);
     const int creates = CountingRuntime::creates;
     window->OnResolutionChosen(ResolutionItemOf(4096, 2160)); // 4096 x 2160 is not taken
-    window->OnResolutionChosen(-1);     // the menu closed without a choice
+    window->OnResolutionChosen(-1);                           // the menu closed without a choice
     EXPECT_EQ(window->Format().width, 720);
     EXPECT_EQ(window->Format().height, 576);
     EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("720 x 576"));

@@ -88,7 +88,7 @@ protected:
             params.corners[i] = window->Settings().currentColours[i];
         }
         params.fillPattern = window->Settings().fillPattern;
-        RenderGradientWith(GradientPath::Reference, exact.data(), frame.xres, frame.yres, params);
+        RenderGradientWith(CpuPath::Reference, exact.data(), frame.xres, frame.yres, params);
         double sum = 0;
         for (std::size_t i = 0; i < exact.size(); ++i) {
             sum += i % 4 == 3 ? 0 : std::abs(int(exact[i]) - int(frame.pixels[i]));

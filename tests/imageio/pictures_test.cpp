@@ -49,7 +49,7 @@ TEST(Pictures, UnknownIdsLoadNothing) {
     EXPECT_FALSE(LoadResourceBitmap(buffer, 0));
     EXPECT_FALSE(LoadResourceBitmap(buffer, 138));
     EXPECT_EQ(buffer.m_resourceId, 0);
-    EXPECT_EQ(buffer.m_loaded, 0);
+    EXPECT_FALSE(buffer.m_loaded);
 }
 
 TEST(Pictures, TheLogoFadesOutAtItsEdge) {

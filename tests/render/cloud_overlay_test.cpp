@@ -60,7 +60,7 @@ TEST(CloudStrip, OffsetsAtTheJoins) {
     const auto before = NoiseBytes(kW * kH * 4, 9);
     auto composeOne = [&](const ImageBuffer& p, int32_t y) {
         auto frame = before;
-        p.ComposeOnto(0, y, 6, false, frame.data(), kW, kH);
+        p.ComposeOnto(0, y, Placement::AsGiven, false, frame.data(), kW, kH);
         return frame;
     };
     // 0: the picture alone covers the frame.
@@ -75,7 +75,7 @@ TEST(CloudStrip, OffsetsAtTheJoins) {
     frame = before;
     ComposeCloudStrip(frame.data(), kW, kH, picture, flipped, kH + 1);
     auto expected = composeOne(flipped, -1);
-    picture.ComposeOnto(0, kH - 1, 6, false, expected.data(), kW, kH);
+    picture.ComposeOnto(0, kH - 1, Placement::AsGiven, false, expected.data(), kW, kH);
     EXPECT_TRUE(frame == expected);
 }
 

@@ -44,22 +44,24 @@ std::vector<uint8_t> BlackFrame(int32_t w, int32_t h) {
     return frame;
 }
 
-TEST(ComposeOnto, EachPlacementCodePutsThePictureWhereItSays) {
+TEST(ComposeOnto, EachPlacementPutsThePictureWhereItSays) {
     const int32_t W = 40, H = 30;
     const ImageBuffer picture = OpaqueWhite(10, 6);
     struct Case {
-        int32_t code, left, top;
+        Placement placement;
+        int32_t left, top;
     };
-    // x = 8, y = 5; 7/8 of 30 is 26 (truncated).
-    const Case cases[] = {{1, 15, 5},   {2, 8, 12}, {3, 15, 12}, {4, 3, 2},   {5, 15, 19},
-                          {6, 8, 5},    {7, 22, 5}, {8, 8, 15},  {9, 22, 15}, {10, 8, 19},
-                          {11, 22, 19}, {0, 8, 5},  {12, 8, 5},  {-3, 8, 5}};
+    // x = 8, y = 5.
+    const Case cases[] = {{Placement::AsGiven, 8, 5},
+                          {Placement::CentredAcross, 15, 5},
+                          {Placement::Centred, 15, 12},
+                          {Placement::CentredAcrossUpFromBottom, 15, 19}};
     for (const Case& c : cases) {
         const auto before = BlackFrame(W, H);
         auto frame = before;
-        picture.ComposeOnto(8, 5, c.code, false, frame.data(), W, H);
+        picture.ComposeOnto(8, 5, c.placement, false, frame.data(), W, H);
         EXPECT_EQ(ChangedArea(before, frame, W, H), (Box{c.left, c.top, c.left + 9, c.top + 5}))
-            << "code " << c.code;
+            << "placement " << static_cast<int>(c.placement);
     }
 }
 
@@ -68,7 +70,7 @@ TEST(ComposeOnto, CentringTruncatesTowardZeroForAPictureWiderThanTheFrame) {
     const ImageBuffer picture =
         BufferOf(MakePicture(8, 1, 32, [](int32_t x, int32_t) { return 0xFF000000u | x; }));
     auto frame = BlackFrame(5, 1);
-    picture.ComposeOnto(0, 0, 1, false, frame.data(), 5, 1);
+    picture.ComposeOnto(0, 0, Placement::CentredAcross, false, frame.data(), 5, 1);
     for (int32_t x = 0; x < 5; ++x) {
         EXPECT_EQ(Pixel(frame.data(), 5, x, 0), 0xFF000000u | (x + 1));
     }
@@ -103,7 +105,7 @@ TEST(ComposeOnto, ClipsAtEveryEdgeOnEveryPath) {
         }
         for (CpuPath path : SupportedCpuPaths()) {
             auto frame = before;
-            picture.ComposeOntoWith(path, x, y, 6, merge, frame.data(), W, H);
+            picture.ComposeOntoWith(path, x, y, Placement::AsGiven, merge, frame.data(), W, H);
             ASSERT_TRUE(frame == expected) << CpuPathName(path) << " trial " << trial;
         }
     }
@@ -113,11 +115,11 @@ TEST(ComposeOnto, AnEmptyOrNeverLoadedBufferDrawsNothing) {
     const auto before = NoiseBytes(16 * 16 * 4, 3);
     auto frame = before;
     ImageBuffer never;
-    never.ComposeOnto(0, 0, 6, true, frame.data(), 16, 16);
+    never.ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 16, 16);
     ImageBuffer emptied = OpaqueWhite(4, 4);
     emptied.m_byteSize = 0; // as a failed load leaves it
-    emptied.ComposeOnto(0, 0, 6, true, frame.data(), 16, 16);
-    OpaqueWhite(4, 4).ComposeOnto(0, 0, 6, true, frame.data(), 0, 16);
+    emptied.ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 16, 16);
+    OpaqueWhite(4, 4).ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 0, 16);
     EXPECT_TRUE(frame == before);
 }
 

@@ -38,7 +38,7 @@ TEST(CopyFlipped, IsTheExactUpsideDownAndReusesAStoreOfTheSameSize) {
     ASSERT_TRUE(flipped.CopyFlipped(source));
     EXPECT_EQ(flipped.m_width, 5);
     EXPECT_EQ(flipped.m_height, 4);
-    EXPECT_EQ(flipped.m_loaded, 1);
+    EXPECT_TRUE(flipped.m_loaded);
     for (int32_t y = 0; y < 4; ++y) {
         for (int32_t x = 0; x < 5; ++x) {
             EXPECT_EQ(Pixel(flipped.m_pixels.get(), 5, x, y),
