@@ -46,11 +46,6 @@ void PreviewBox::InitPreview() {
     }
 }
 
-int32_t PreviewBox::ConvertFrame(const uint8_t* store, int32_t width, int32_t height) {
-    ConvertingClaim claim(m_converting);
-    return claim.Held() ? ConvertHeld(store, width, height) : 0;
-}
-
 int32_t PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t height) {
     if (!m_previewBits || store == nullptr || width <= 0 || height <= 0 ||
         width > frame_limits::kMaxWidth || height > frame_limits::kMaxHeight) {
@@ -80,13 +75,6 @@ int32_t PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t hei
     m_lastWritten = m_writeSlot;
     m_unpresented = true;
     return 32;
-}
-
-void PreviewBox::PresentFrame() {
-    ConvertingClaim claim(m_converting);
-    if (claim.Held()) {
-        PresentHeld();
-    }
 }
 
 void PreviewBox::PresentHeld() {

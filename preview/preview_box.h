@@ -39,21 +39,15 @@ public:
     ~PreviewBox() override;
 
     // Allocates the preview store, once; later calls change nothing. Without a store
-    // (allocation failed) every conversion returns 0 and the box stays empty.
+    // (allocation failed) every refresh fails and the box stays empty.
     void InitPreview();
 
-    // Copies one output frame (4 bytes a pixel, rows packed) into the image slot the
-    // next presentation hands to the paint. Frames wider than 640 become (w/2) x (h/2)
-    // with pixel (x, y) = frame pixel (2x, 2y); others are copied whole. Returns the
-    // bits per pixel (32), or 0 with nothing changed when there is no store, the size
-    // is larger than the largest output frame, or another conversion is under way.
-    int32_t ConvertFrame(const uint8_t* store, int32_t width, int32_t height);
-
-    // Hands the last converted image to the paint, which shows it within one poll
-    // period. Callable from any thread; never waits for the dialog's thread.
-    void PresentFrame();
-
-    // Converts and presents one frame. True when the frame was converted.
+    // Copies one output frame (4 bytes a pixel, rows packed) into an image slot and
+    // hands it to the paint, which shows it within one poll period. Frames wider than
+    // 640 become (w/2) x (h/2) with pixel (x, y) = frame pixel (2x, 2y); others are
+    // copied whole. False, with nothing changed, when there is no store, the size is
+    // not positive or larger than the largest output frame, or another conversion is
+    // under way. Callable from any thread; never waits for the dialog's thread.
     bool RefreshAlways(const uint8_t* store, int32_t width, int32_t height);
     // FrameViewer: the frames the composer shows.
     void ShowFrame(const uint8_t* store, int32_t width, int32_t height) override {

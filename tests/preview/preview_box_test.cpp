@@ -35,7 +35,7 @@ TEST(PreviewBoxConvert, EverySizeGivesTheDescribedImage) {
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         const TestFrame frame = CoordinateFrame(c.width, c.height);
-        ASSERT_EQ(box.ConvertFrame(frame.pixels.data(), c.width, c.height), 32);
+        ASSERT_TRUE(box.RefreshAlways(frame.pixels.data(), c.width, c.height));
         const PreviewBox::PreviewHeader header = box.LastHeader();
         EXPECT_EQ(header.width, c.previewWidth);
         EXPECT_EQ(header.height, -c.previewHeight);
@@ -57,18 +57,18 @@ TEST(PreviewBoxConvert, RefusedInputChangesNothing) {
     PreviewBox box;
     const TestFrame frame = CoordinateFrame(640, 360);
     // No store yet.
-    EXPECT_EQ(box.ConvertFrame(frame.pixels.data(), 640, 360), 0);
+    EXPECT_FALSE(box.RefreshAlways(frame.pixels.data(), 640, 360));
     EXPECT_EQ(box.LastPixels(), nullptr);
 
     box.InitPreview();
-    ASSERT_EQ(box.ConvertFrame(frame.pixels.data(), 640, 360), 32);
+    ASSERT_TRUE(box.RefreshAlways(frame.pixels.data(), 640, 360));
     const TestFrame big(4097, 2);
     const TestFrame tall(2, 2161);
-    EXPECT_EQ(box.ConvertFrame(nullptr, 640, 360), 0);
-    EXPECT_EQ(box.ConvertFrame(frame.pixels.data(), 0, 360), 0);
-    EXPECT_EQ(box.ConvertFrame(frame.pixels.data(), 640, -1), 0);
-    EXPECT_EQ(box.ConvertFrame(big.pixels.data(), 4097, 2), 0);
-    EXPECT_EQ(box.ConvertFrame(tall.pixels.data(), 2, 2161), 0);
+    EXPECT_FALSE(box.RefreshAlways(nullptr, 640, 360));
+    EXPECT_FALSE(box.RefreshAlways(frame.pixels.data(), 0, 360));
+    EXPECT_FALSE(box.RefreshAlways(frame.pixels.data(), 640, -1));
+    EXPECT_FALSE(box.RefreshAlways(big.pixels.data(), 4097, 2));
+    EXPECT_FALSE(box.RefreshAlways(tall.pixels.data(), 2, 2161));
     EXPECT_FALSE(box.RefreshAlways(nullptr, 640, 360));
     EXPECT_EQ(box.LastHeader().width, 640);
     EXPECT_EQ(box.LastHeader().height, -360);
@@ -87,9 +87,9 @@ TEST(PreviewBoxConvert, StoreIsAllocatedOnceAndSizeChangesAllocateNothing) {
     const TestFrame small = CoordinateFrame(640, 360);
     {
         AllocationCounter counter;
-        EXPECT_EQ(box.ConvertFrame(large.pixels.data(), 1920, 1080), 32);
-        EXPECT_EQ(box.ConvertFrame(small.pixels.data(), 640, 360), 32);
-        EXPECT_EQ(box.ConvertFrame(large.pixels.data(), 1920, 1080), 32);
+        EXPECT_TRUE(box.RefreshAlways(large.pixels.data(), 1920, 1080));
+        EXPECT_TRUE(box.RefreshAlways(small.pixels.data(), 640, 360));
+        EXPECT_TRUE(box.RefreshAlways(large.pixels.data(), 1920, 1080));
         EXPECT_EQ(counter.Count(), 0u);
     }
     EXPECT_EQ(box.StoreAddress(), store);
@@ -135,13 +135,9 @@ TEST(PreviewBoxPaint, NothingBeforeTheFirstFrameThenTheWholeImageOverTheControl)
     EXPECT_EQ(CountPixels(before, qRgb(255, 0, 0)), 250 * 143);
     EXPECT_FALSE(painted.box->HasDrawImage());
 
-    // Converted but not yet presented: still nothing.
     TestFrame frame(1920, 1080);
     frame.Fill(0x000000FF); // blue, alpha 0: the preview ignores alpha
-    ASSERT_EQ(painted.box->ConvertFrame(frame.pixels.data(), 1920, 1080), 32);
-    EXPECT_EQ(CountPixels(painted.Grab(), qRgb(255, 0, 0)), 250 * 143);
-
-    painted.box->PresentFrame();
+    ASSERT_TRUE(painted.box->RefreshAlways(frame.pixels.data(), 1920, 1080));
     EXPECT_EQ(CountPixels(painted.Grab(), qRgb(0, 0, 255)), 250 * 143);
     EXPECT_TRUE(painted.box->HasDrawImage());
 
