@@ -11,12 +11,24 @@ cd "$(dirname "$0")/.."
 ./scripts/fetch-ndi-runtime.sh
 export QT_QPA_PLATFORM=offscreen
 
-# The tsan build makes only the test binaries registered THREADED; each must have tests
-# in the labelled run, or a binary whose label got lost would drop out of it unseen.
+# The test binaries whose tests run under ThreadSanitizer: those registered THREADED in
+# tests/. The tsan build makes only these; each must be built and have tests in the
+# labelled run, and no other may be built, so a lost label stops the run, and so does a
+# new THREADED binary until it is named here.
+THREADED_BINARIES="e2e_window_tests engine_threaded_tests mask_window_tests ndi_threaded_tests
+preview_tests window_tests"
+
 check_threaded_run() {
     run=build/tsan/threaded-run.txt
     ctest --preset tsan --show-only | sed -n 's/^ *Test *#[0-9]*: //p' | sort >"$run"
-    find build/tsan/tests -name '*_tests.cmake' | sort | while IFS= read -r list; do
+    built=$(find build/tsan/tests -name '*_tests.cmake' | sed 's|.*/||; s/\[.*//' | sort)
+    # shellcheck disable=SC2086
+    expected=$(printf '%s\n' $THREADED_BINARIES | sort)
+    if [ "$built" != "$expected" ]; then
+        echo "ThreadSanitizer test binaries built:" $built "; expected:" $expected >&2
+        exit 1
+    fi
+    for list in build/tsan/tests/*/*_tests.cmake; do
         if ! grep -o 'gtest_filter=[^] ]*' "$list" | sed 's/^gtest_filter=//' | sort |
             comm -12 "$run" - | grep -q .; then
             echo "No test of $(basename "$list" | sed 's/\[.*//') is in the ThreadSanitizer run" >&2

