@@ -14,7 +14,8 @@ GeneratorSettings WithSlot(GeneratorSettings settings, const PresetSlot& slot) {
     settings.rotationPeriodMs = RotationPeriodMs(slot.rotationSliderPosition);
     settings.cloudsOn = slot.cloudsOn != 0;
     settings.cloudSet = slot.cloudSet;
-    settings.cloudSpeed = static_cast<int32_t>(slot.cloudSpeed);
+    // A signed speed in a byte, not a character.
+    settings.cloudSpeed = slot.cloudSpeed; // NOLINT(bugprone-signed-char-misuse)
     settings.useMask = slot.useMask != 0;
     settings.invertTransparency = slot.invertTransparency != 0;
     settings.useMaskAlpha = slot.useMaskAlpha != 0;
