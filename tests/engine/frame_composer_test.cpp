@@ -48,15 +48,6 @@ protected:
     }
 };
 
-TEST_F(FrameComposerTest, EachLookRendersItsOwnFrame) {
-    const std::vector<uint8_t> a = Rendered(Look(0, false, 0, 0x102030));
-    const std::vector<uint8_t> b = Rendered(Look(3, true, 1, 0x405060));
-    const std::vector<uint8_t> c = Rendered(Look(3, true, 0, 0x405060));
-    EXPECT_NE(a, b);
-    EXPECT_NE(b, c); // the cloud set alone changes the frame
-    EXPECT_EQ(Rendered(Look(0, false, 0, 0x102030)), a);
-}
-
 // The window thread switches pattern, clouds and cloud set while the sending thread
 // renders: every frame must be one look or the other, never a mixture.
 TEST_F(FrameComposerTest, AFrameRenderedWhileSettingsChangeIsOneLookWhole) {

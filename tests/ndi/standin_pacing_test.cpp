@@ -125,25 +125,6 @@ TEST_F(StandInPacing, OnTimeSendsWaitForExactSlotsAndNeverDriftAtEveryRate) {
     }
 }
 
-TEST_F(StandInPacing, ALateCallerGetsNoBurstAndASlightlyLateOneKeepsItsSchedule) {
-    const std::string name = UniqueName("late");
-    NDIlib_send_instance_t sender = Create(api, name, true);
-    ASSERT_NE(sender, nullptr);
-    const TestFrame frame(16, 16, 30000, 1200);
-    const int64_t period = 40'000'000; // 25p
-    Send(sender, frame);
-    const int64_t first = Send(sender, frame);
-    timer.now = first + 5 * period; // four periods past its slot: goes at once
-    EXPECT_EQ(Send(sender, frame), first + 5 * period);
-    // Then one period apart again, not several frames at once to catch up.
-    EXPECT_EQ(Send(sender, frame), first + 6 * period);
-    EXPECT_EQ(Send(sender, frame), first + 7 * period);
-    timer.now += period + period * 4 / 10; // under half a period past its slot: kept
-    EXPECT_EQ(Send(sender, frame), first + 8 * period + period * 4 / 10);
-    EXPECT_EQ(Send(sender, frame), first + 9 * period);
-    api.send_destroy(sender);
-}
-
 TEST_F(StandInPacing, WithoutClockVideoNothingWaitsAndFramesAreStampedWhenSent) {
     const std::string name = UniqueName("unclocked");
     NDIlib_send_instance_t sender = Create(api, name, false);

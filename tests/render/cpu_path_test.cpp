@@ -2,9 +2,7 @@
 
 #include "render/cpu_path.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,20 +15,6 @@ std::vector<std::string> Names(std::span<const CpuPath> paths) {
         names.emplace_back(CpuPathName(path));
     }
     return names;
-}
-
-TEST(CpuPaths, StartWithTheOraclesAndEndWithTheFastestEachOnce) {
-    const auto paths = SupportedCpuPaths();
-    ASSERT_GE(paths.size(), 2u);
-    EXPECT_EQ(paths[0], CpuPath::Reference);
-    EXPECT_EQ(paths[1], CpuPath::Portable);
-    EXPECT_TRUE(std::adjacent_find(paths.begin(), paths.end(),
-                                   [](CpuPath a, CpuPath b) { return a >= b; }) == paths.end());
-    EXPECT_EQ(FastestCpuPath(), paths.back());
-    const auto names = Names(paths);
-    const std::set<std::string> distinct(names.begin(), names.end());
-    EXPECT_EQ(distinct.size(), names.size());
-    EXPECT_EQ(distinct.count("unknown"), 0u);
 }
 
 #if defined(__x86_64__)
