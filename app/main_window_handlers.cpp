@@ -5,7 +5,6 @@
 #include "app/menu_button.h"
 #include "app/menu_tables.h"
 #include "engine/settings_edits.h"
-#include "preview/preview_box.h"
 #include "ui_main_window.h"
 
 #include <QButtonGroup>
@@ -139,10 +138,6 @@ void MainWindow::UpdateStatusLine() {
         return;
     }
     m_generator.Composer().RenderStill(m_format.width, m_format.height);
-    if (!m_environment.headless) {
-        m_ui->m_preview->RefreshAlways(m_generator.Composer().FrameStore(), m_format.width,
-                                       m_format.height);
-    }
 }
 
 void MainWindow::ShowColours(const ColourRecord (&colours)[4]) {

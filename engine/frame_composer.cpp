@@ -116,11 +116,11 @@ void FrameComposer::RenderStill(int32_t width, int32_t height) {
     if (settings.cloudsOn) {
         ComposeStillClouds(m_store.get(), width, height, m_clouds[settings.cloudSet != 0 ? 1 : 0]);
     }
+    ShowFrame(width, height);
 }
 
 void FrameComposer::RenderOnePicture(int32_t width, int32_t height) {
     RenderStill(width, height);
-    ShowFrame(width, height);
     // Whether or not the logo is on: a re-configure's first frame carries it.
     ComposeLogo(m_store.get(), width, height, m_logo, true);
 }

@@ -60,9 +60,9 @@ public:
     // Sending thread: where the next frame's cloud strip starts.
     const CloudScroll& Scroll() const { return m_scroll; }
 
-    // Window thread, not sending: the gradient and still clouds, without logo.
+    // Window thread, not sending: the gradient and still clouds, shown, without logo.
     void RenderStill(int32_t width, int32_t height);
-    // Window thread, not sending: the still picture, shown, then the logo merged in.
+    // Window thread, not sending: the still picture, then the logo merged in.
     void RenderOnePicture(int32_t width, int32_t height);
     // Window thread, not sending: the mask's alpha into the store now.
     void ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha);

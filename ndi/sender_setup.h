@@ -15,9 +15,6 @@ struct OutputFormat {
     int32_t frameRateD = 0;
 };
 
-// The frame store holds one frame of the largest size; smaller outputs use its start.
-inline constexpr std::size_t kFrameStoreBytes = frame_limits::kMaxBytes;
-
 // Every size is announced as 16:9, including the 4:3-shaped SD sizes.
 inline constexpr float kPictureAspectRatio = 16.0f / 9.0f;
 

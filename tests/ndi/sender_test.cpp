@@ -74,7 +74,7 @@ public:
 class SenderTest : public ::testing::Test {
 protected:
     DoubleRuntime runtime;
-    std::vector<uint8_t> store = std::vector<uint8_t>(kFrameStoreBytes);
+    std::vector<uint8_t> store = std::vector<uint8_t>(frame_limits::kMaxBytes);
     RecordingSteps steps{runtime};
     NoProducer producer;
     NdiOutput output{runtime.Api(), store.data(), producer, steps};
@@ -209,7 +209,7 @@ TEST_F(SenderTest, OpaqueAlphaIsWrittenOnlyInsideTheOutputFrame) {
     for (std::size_t i = used; i < used + 4096; ++i) {
         ASSERT_EQ(store[i], 0) << "byte " << i << " beyond the frame";
     }
-    EXPECT_EQ(store[kFrameStoreBytes - 1], 0);
+    EXPECT_EQ(store[frame_limits::kMaxBytes - 1], 0);
 }
 
 TEST_F(SenderTest, FailedCreationSendsNothingAndLeavesNoSender) {
@@ -259,7 +259,7 @@ TEST_F(SenderTest, EveryReconfigureSendsExactlyOneFrame) {
 TEST(SenderLifetime, DestroyingTheOutputDestroysItsSender) {
     DoubleRuntime runtime;
     ASSERT_TRUE(runtime.Loaded());
-    std::vector<uint8_t> store(kFrameStoreBytes);
+    std::vector<uint8_t> store(frame_limits::kMaxBytes);
     RecordingSteps steps(runtime);
     NoProducer producer;
     {
