@@ -89,6 +89,11 @@ TEST_F(WindowTest, PreviewFollowsTheSendingThreadAsItsModeSays) {
     ASSERT_EQ(window->PreviewMode(), 0);
     ui().m_startButton->click();
     ASSERT_EQ(window->Sending(), 1);
+    // The run's first frame takes a once-request raised while it is drawn; wait until it
+    // has been sent, so that the request below is met by a later frame.
+    ASSERT_TRUE(WaitUntil([&] { return window->Output()->FrameDirty() == 0; }));
+    const int sent = CountingRuntime::sends;
+    ASSERT_TRUE(WaitUntil([&] { return CountingRuntime::sends > sent; }));
 
     window->OnColourPicked(0, 0x000000FF); // red, shown once
     EXPECT_EQ(window->PreviewMode(), 1);
