@@ -38,14 +38,46 @@ check_threaded_run() {
     echo "ThreadSanitizer run: $(wc -l <"$run") tests"
 }
 
-for preset in default asan-ubsan tsan; do
-    echo "=== $preset ==="
-    cmake --preset "$preset"
-    cmake --build --preset "$preset"
-    if [ "$preset" = tsan ]; then
-        check_threaded_run
+# Each build but the first runs while the tests of the one before run, at idle priority:
+# it takes only the CPU time those tests leave unused (much of it, as they wait on
+# processes, timers and the bus), so it does not slow them down or make them late.
+log_dir=build/logs
+mkdir -p "$log_dir"
+background_build=""
+# In a session of its own, so that a failed run stops the whole build with it.
+build_in_background() {
+    setsid sh -c 'cmake --preset "$1" && exec chrt --idle 0 cmake --build --preset "$1"' \
+        sh "$1" >"$log_dir/$1-build.log" 2>&1 &
+    background_build=$!
+}
+trap '[ -z "$background_build" ] || kill -- "-$background_build" 2>/dev/null || true' EXIT
+finish_background_build() {
+    if ! wait "$background_build"; then
+        cat "$log_dir/$1-build.log" >&2
+        echo "The $1 build failed." >&2
+        exit 1
     fi
+    background_build=""
+    tail -n 1 "$log_dir/$1-build.log"
+}
+run_tests() {
     # Session-bus tests need a bus of their own; dbus-run-session gives one.
-    dbus-run-session -- ctest --preset "$preset"
-done
+    dbus-run-session -- ctest --preset "$1"
+}
+
+echo "=== default ==="
+cmake --preset default
+cmake --build --preset default
+build_in_background asan-ubsan
+run_tests default
+
+echo "=== asan-ubsan ==="
+finish_background_build asan-ubsan
+build_in_background tsan
+run_tests asan-ubsan
+
+echo "=== tsan ==="
+finish_background_build tsan
+check_threaded_run
+run_tests tsan
 echo "All test runs passed."
