@@ -40,8 +40,9 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
 }
 
-int Application::Run(bool headless) {
+int Application::Run(bool headless, StartOptions start) {
     WindowEnvironment environment;
+    environment.start = std::move(start);
     StderrPrompts stderrPrompts;
     // On the offscreen platform nobody sees the window either.
     headless = headless || QGuiApplication::platformName() == QStringLiteral("offscreen");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/start_options.h"
+
 #include <QApplication>
 
 // The application object: runs the main window and ends when it ends.
@@ -8,6 +10,6 @@ class Application : public QApplication {
 public:
     Application(int& argc, char** argv);
     // Returns the process's exit status. `headless`: no display, so messages go to
-    // standard error and the window is never shown.
-    int Run(bool headless);
+    // standard error and the window is never shown. `start`: the command line's choices.
+    int Run(bool headless, StartOptions start = {});
 };

@@ -35,6 +35,11 @@ void BusLink::OnMessage(const QDBusMessage& message) {
     emit posted(arguments[0].toInt(), arguments[1].toLongLong());
 }
 
+bool BusLink::ExportAdaptors(QObject* holder) {
+    return m_listening &&
+           m_connection.registerObject(kPath, holder, QDBusConnection::ExportAdaptors);
+}
+
 QString BusLink::CopyBusName(int32_t instanceNumber) {
     return QStringLiteral("uk.KovaCo.Skyfill.Copy%1").arg(instanceNumber + 1);
 }

@@ -17,6 +17,9 @@ class QDBusMessage;
 // one connection at a time and frees it when the process dies, however it dies, so
 // copies started together never share a number and a killed copy's number is free
 // again at once.
+//
+// Callers of that name reach the copy's own interface, exported at the same path
+// (app/copy_control.h).
 class BusLink : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +38,11 @@ public:
     Claim ClaimCopyNumber(int32_t instanceNumber);
     // Gives the claimed name back, for a copy that ends while its process lives on.
     void ReleaseCopyNumber();
+    // Whether this connection owns a copy number's name now.
+    bool HoldsCopyNumber() const { return !m_claimedName.isEmpty(); }
+    // Exports `holder`'s adaptors at kPath, where callers of this copy's name reach them.
+    // Done before the name is claimed, so the copy answers as soon as it is found.
+    bool ExportAdaptors(QObject* holder);
     static QString CopyBusName(int32_t instanceNumber);
 
 signals:

@@ -105,6 +105,14 @@ bool MainWindow::Start() {
     m_ui->m_ndiLinkButton->setFont(linkFont);
     m_versionText = QStringLiteral(SKYFILL_VERSION);
     SetUpMenus();
+    // Chosen as from the menus while there is no output yet, so nothing re-configures
+    // before the number settles and the first frame already has this format.
+    if (m_environment.start.resolutionItem >= 0) {
+        OnResolutionChosen(m_environment.start.resolutionItem);
+    }
+    if (m_environment.start.frameRateItem >= 0) {
+        OnFrameRateChosen(m_environment.start.frameRateItem);
+    }
     setWindowIcon(MakeWindowIcon());
     CreatePictureStatics();
 
@@ -119,6 +127,7 @@ bool MainWindow::Start() {
     m_output = std::make_unique<NdiOutput>(
         m_environment.runtime.api, m_generator.Composer().FrameStore(), m_outputLink, m_outputLink);
     m_output->SetButtonListener([this](const SendButtonStates& s) { ShowButtonStates(s); });
+    SetUpRemoteControl();
 
     m_ui->m_rotationSpeedSlider->setRange(kRotationSliderMin, kRotationSliderMax);
     // The slider shows the speed negated.

@@ -2,6 +2,7 @@
 
 #include "app/instance_coordination.h"
 #include "app/output_link.h"
+#include "app/start_options.h"
 #include "dialogs/support_dialog.h"
 #include "engine/generator.h"
 #include "ndi/ndi_output.h"
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 
@@ -21,6 +23,8 @@ class MainWindow;
 }
 class BusLink;
 class ColourButton;
+class CopyControl;
+struct ControlReply;
 class QButtonGroup;
 class QLabel;
 class QMenu;
@@ -45,6 +49,8 @@ struct WindowEnvironment {
     bool headless = false;
     // How long the support window stays; tests shorten it.
     SupportTimings supportTimings;
+    // The command line's choices for the start.
+    StartOptions start;
 };
 
 // The main window: maps its controls to the generator's settings and shows the
@@ -109,6 +115,20 @@ public:
     QString MaskFilePath() const;
     void OpenWebPage(const QUrl& address);
 
+    // This copy alone, as the bus calls it (app/copy_control.h). Each refusal leaves
+    // the copy as it was; none opens a message box.
+    QVariantMap RemoteStatus() const;
+    ControlReply RemoteStart();
+    ControlReply RemoteStop();
+    // Slot 1 to 5.
+    ControlReply RemoteSelectSlot(int32_t slot);
+    ControlReply RemoteLoadPresets(const QString& path);
+    // A size the resolution menu takes and a rate of "25", "29.97" or "30".
+    ControlReply RemoteSetOutput(int32_t width, int32_t height, const QString& rate);
+    // Something the status shows may have changed: the bus hears of it once, after the
+    // handler in progress, if it did.
+    void NoteStatusChange();
+
     // State, for tests and the tools that look at the window.
     const GeneratorSettings& Settings() const { return m_generator.Settings(); }
     Generator& Engine() { return m_generator; }
@@ -168,6 +188,9 @@ private:
     void CloseOpenDialogs();
     int32_t DrawStartupNumber();
     bool MarkDirtyIfSending();
+    void SetUpRemoteControl();
+    void AnnounceStatusChange();
+    ControlReply RemoteRefusal() const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     WindowEnvironment m_environment;
@@ -208,4 +231,10 @@ private:
     // Set from the first step of the exit on, so nothing can start it a second time.
     bool m_shuttingDown = false;
     bool m_senderFailureReported = false;
+
+    // Null without a bus.
+    CopyControl* m_control = nullptr;
+    QTimer m_statusTimer;
+    // As StatusChanged last told it, without the frame count.
+    QVariantMap m_announcedStatus;
 };

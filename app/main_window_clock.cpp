@@ -99,6 +99,9 @@ void MainWindow::OnSettleTimer() {
             std::fprintf(stderr, "skyfill: %s\n", windowTitle().toUtf8().constData());
             std::fflush(stderr);
         }
+        if (m_environment.start.startSending) {
+            OnStart();
+        }
         break;
     }
 }

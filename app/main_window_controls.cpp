@@ -99,6 +99,7 @@ void MainWindow::SetUpControls() {
         OnLoadAlphaMask(QFileDialog::getOpenFileName(
             this, QStringLiteral("Load Alpha image file"), QString(),
             QStringLiteral("Image Files (*.bmp *.gif *.jpg *.png *.tif);;All Files (*)")));
+        NoteStatusChange();
     });
 
     connect(m_ui->m_exitButton, &QPushButton::clicked, this, &MainWindow::OnOK);

@@ -100,6 +100,7 @@ void MainWindow::OnRotationSlider() {
     Apply(settings);
     m_ui->m_periodLabel->setText(QStringLiteral("Period %1ms").arg(settings.rotationPeriodMs));
     m_rotationTimer.start(settings.rotationPeriodMs);
+    NoteStatusChange();
 }
 
 void MainWindow::OnCloudSlider() {
@@ -107,6 +108,7 @@ void MainWindow::OnCloudSlider() {
     SetCloudSlider(settings, m_presets, m_ui->m_cloudSpeedSlider->value());
     Apply(settings);
     m_ui->m_cloudSpeedLabel->setText(QStringLiteral("Cloud speed %1").arg(settings.cloudSpeed));
+    NoteStatusChange();
 }
 
 void MainWindow::OnWindowCommand(WindowCommand command) {
@@ -129,6 +131,7 @@ void MainWindow::OnWindowCommand(WindowCommand command) {
 }
 
 void MainWindow::UpdateStatusLine() {
+    NoteStatusChange();
     // With the preview off, the next rendered frame is shown once.
     if (!Settings().previewEveryFrame) {
         m_generator.Composer().SetPreviewOnce(true);
@@ -150,6 +153,7 @@ void MainWindow::ApplySlot(int32_t index) {
     if (index < 0 || index >= kPresetSlotCount) {
         return;
     }
+    NoteStatusChange();
     const PresetSlot slot = m_presets.m_presetSlots[index];
     // Set before the buttons, so checking them shows a value held and is no user choice.
     Apply(WithSlot(Settings(), slot));

@@ -12,6 +12,7 @@ void MainWindow::ReconfigureOutput() {
     if (!m_output) {
         return;
     }
+    NoteStatusChange();
     const bool configured =
         m_output->Reconfigure(m_format, m_numbering.m_instanceNumber, Settings().useMask);
     if (configured && !m_output->HasSender()) {
@@ -53,6 +54,7 @@ void MainWindow::SetOutputAlphaType() {
     if (m_output) {
         m_output->SetOutputAlphaType(Settings().useMask);
     }
+    NoteStatusChange();
 }
 
 void MainWindow::OnStart() {
@@ -72,6 +74,7 @@ void MainWindow::OnStop() {
 }
 
 void MainWindow::ShowButtonStates(const SendButtonStates& states) {
+    NoteStatusChange();
     m_ui->m_startButton->setEnabled(states.start);
     m_ui->m_stopButton->setEnabled(states.stop);
     m_ui->m_resolutionButton->setEnabled(states.resolutionAndFramerate);

@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QFile>
 #include <QFileDialog>
+#include <cstdio>
 
 namespace {
 
@@ -24,6 +25,19 @@ void CheckSlotButton(QButtonGroup& group, int32_t slot) {
     if (QAbstractButton* button = group.button(slot)) {
         button->setChecked(true);
     }
+}
+
+// A file named on the command line was checked to be readable before the start, so
+// this is one that is not a preset file (or vanished since): said on standard error as
+// well as by the usual message, since a service's user reads only that.
+void WarnPresetFileNotLoaded(const QString& file) {
+    const PresetLoadResult again = ReadPresetFile(LocalPath(file));
+    const QString why = again.message == PresetMessage::None
+                            ? QStringLiteral("cannot be opened")
+                            : QString::fromUtf8(PresetMessageText(again.message)).simplified();
+    std::fprintf(stderr, "skyfill: --presets: '%s' not loaded (%s); using the built-in presets\n",
+                 QFile::encodeName(file).constData(), why.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 } // namespace
@@ -69,10 +83,20 @@ bool MainWindow::LoadPresetFile(const QString& fileName) {
 }
 
 void MainWindow::LoadStartupPresets() {
-    if (!LoadPresetFile(kDefaultPresets)) {
+    const StartOptions& start = m_environment.start;
+    const QString& file = start.presetFile.isEmpty() ? kDefaultPresets : start.presetFile;
+    if (!LoadPresetFile(file)) {
+        if (!start.presetFile.isEmpty()) {
+            WarnPresetFileNotLoaded(file);
+        }
         m_presets = DefaultPresetBlock();
         CheckSlotButton(*m_presetGroup, m_presets.m_presetSlot);
         ApplySlot(m_presets.m_presetSlot);
+    }
+    if (start.presetSlot >= 0 && start.presetSlot < kPresetSlotCount) {
+        m_presets.m_presetSlot = start.presetSlot;
+        CheckSlotButton(*m_presetGroup, start.presetSlot);
+        ApplySlot(start.presetSlot);
     }
     m_lastAppliedSlot = m_presets.m_presetSlot;
 }

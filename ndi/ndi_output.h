@@ -78,6 +78,8 @@ public:
     void MarkFrameDirty() { m_frameDirty.store(true); }
     bool FrameDirty() const { return m_frameDirty.load(); }
     bool OpaqueOutput() const { return m_opaque.load(); }
+    // Frames the sending thread has handed to the runtime over this output's life.
+    uint64_t FramesSent() const { return m_framesSent.load(std::memory_order_relaxed); }
 
     const SendButtonStates& Buttons() const { return m_buttons; }
     // Called on every change of the button states, on the user-interface thread.
@@ -101,6 +103,7 @@ private:
     std::atomic<bool> m_sending{false};
     std::atomic<bool> m_frameDirty{false};
     std::atomic<bool> m_opaque{true};
+    std::atomic<uint64_t> m_framesSent{0};
 
     NDIlib_video_frame_v2_t m_videoFrame{};
     NDIlib_send_instance_t m_sender = nullptr;

@@ -68,5 +68,6 @@ void NdiOutput::SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t s
         frame.FourCC = FourCCFor(m_opaque.load(std::memory_order_relaxed));
         // Held by the runtime until the frame's turn at the frame rate.
         m_runtime.send_send_video_v2(sender, &frame);
+        m_framesSent.fetch_add(1, std::memory_order_relaxed);
     }
 }

@@ -1,8 +1,10 @@
 #!/bin/sh
-# Installs every Debian package the build, the tests and the screenshot tools need.
+# Installs every Debian package the build, the tests, the screenshot tools and the install
+# and Debian package (man pages, dpkg-shlibdeps) need.
 set -eu
 PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-image-formats-plugins \
-libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev dbus-daemon xvfb xauth x11-apps netpbm"
+libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev dbus-daemon xvfb xauth x11-apps netpbm \
+help2man desktop-file-utils systemd dpkg-dev file"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

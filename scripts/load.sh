@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# What N headless copies cost while they send 1280 x 720 at 25p with the colours
-# rotating and the clouds on: frames per second actually published, CPU share of one
-# core and resident memory per copy, plus totals. The copies share a private session
-# bus, each runs in its own temporary folder (its own "default.skf" and "last.skf") and
-# publishes through the built-in stand-in. Usage:
-#   scripts/load.sh N [--window SECONDS] [--warmup SECONDS] [--bin DIR]
+# What N headless copies cost while they send with the colours rotating and the clouds
+# on: frames per second actually published, CPU share of one core and resident memory
+# per copy, plus totals. The copies share a private session bus, each runs in its own
+# temporary folder (its own "default.skf" and "last.skf") and publishes through the
+# built-in stand-in, or through the vendor's NDI runtime with --runtime. Usage:
+#   scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]
+#                     [--window SECONDS] [--warmup SECONDS] [--bin DIR]
 #     N          1 to 8 copies
+#     --size     output size as skyfill --size takes it, default 1280x720
+#     --rate     frame rate as skyfill --rate takes it, default 25
+#     --runtime  folder holding the vendor's libndi.so.6 (e.g. .cache/ndi-runtime)
+#     --receive  with --runtime: one receiver (skyfill-monitor watch) on copy 1 while
+#                measuring, over the loopback address
 #     --window   measuring time, default 20
 #     --warmup   sending time before measuring, default 5
 #     --bin      build folder with app/skyfill and tools/, default build/default
 set -euo pipefail
 
 usage() {
-    echo "usage: scripts/load.sh N [--window SECONDS] [--warmup SECONDS] [--bin DIR]" >&2
+    echo "usage: scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]" \
+        "[--window SECONDS] [--warmup SECONDS] [--bin DIR]" >&2
     exit 2
 }
 
@@ -26,17 +33,28 @@ whole_number() {
 copies=""
 window=20
 warmup=5
+size=1280x720
+rate=25
+runtime=""
+receive=0
 bin="$(cd "$(dirname "$0")/.." && pwd)/build/default"
 while [ $# -gt 0 ]; do
     case $1 in
-    --window | --warmup | --bin)
+    --window | --warmup | --bin | --size | --rate | --runtime)
         [ $# -ge 2 ] || usage
         case $1 in
         --window) window=$2 ;;
         --warmup) warmup=$2 ;;
         --bin) bin=$2 ;;
+        --size) size=$2 ;;
+        --rate) rate=$2 ;;
+        --runtime) runtime=$2 ;;
         esac
         shift 2
+        ;;
+    --receive)
+        receive=1
+        shift
         ;;
     -*) usage ;;
     *)
@@ -50,7 +68,14 @@ if ! whole_number "$copies" || [ "$copies" -lt 1 ] || [ "$copies" -gt 8 ] ||
     ! whole_number "$window" || [ "$window" -lt 1 ] || ! whole_number "$warmup"; then
     usage
 fi
+if [ "$receive" -eq 1 ] && [ -z "$runtime" ]; then
+    usage
+fi
 bin=$(cd "$bin" && pwd)
+if [ -n "$runtime" ]; then
+    runtime=$(cd "$runtime" && pwd)
+    [ -f "$runtime/libndi.so.6" ] || { echo "load.sh: no libndi.so.6 in $runtime" >&2; exit 1; }
+fi
 for program in app/skyfill tools/skyfill-remote tools/skyfill-monitor; do
     if [ ! -x "$bin/$program" ]; then
         echo "load.sh: $bin/$program is missing; build it first" >&2
@@ -62,13 +87,20 @@ done
 # themselves among themselves and the remote start reaches only them.
 if [ -z "${SKYFILL_LOAD_BUS:-}" ]; then
     export SKYFILL_LOAD_BUS=1
-    exec dbus-run-session -- bash "$0" "$copies" --window "$window" --warmup "$warmup" --bin "$bin"
+    again=("$copies" --size "$size" --rate "$rate" --window "$window" --warmup "$warmup" --bin "$bin")
+    [ -z "$runtime" ] || again+=(--runtime "$runtime")
+    [ "$receive" -eq 0 ] || again+=(--receive)
+    exec dbus-run-session -- bash "$0" "${again[@]}"
 fi
 
 # Headless, and no vendor runtime from the variables or a preloaded or extra library
-# path; one installed for the dynamic linker is caught from the copies' own words below.
+# path unless asked for; one installed for the dynamic linker is caught from the
+# copies' own words below.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM NDI_RUNTIME_DIR_V6 NDI_RUNTIME_DIR_V5 \
     LD_LIBRARY_PATH LD_PRELOAD
+if [ -n "$runtime" ]; then
+    export NDI_RUNTIME_DIR_V6="$runtime"
+fi
 
 skyfill="$bin/app/skyfill"
 remote="$bin/tools/skyfill-remote"
@@ -142,7 +174,8 @@ for i in $(seq "$copies"); do
     dir="$work/copy$i"
     mkdir "$dir"
     write_presets "$dir"
-    (cd "$dir" && exec "$skyfill") >"$dir/out.log" 2>"$dir/err.log" &
+    (cd "$dir" && exec "$skyfill" --headless --size "$size" --rate "$rate") \
+        >"$dir/out.log" 2>"$dir/err.log" &
     pids+=($!)
 done
 
@@ -160,8 +193,12 @@ for i in $(seq "$copies"); do
         [ "$SECONDS" -lt "$deadline" ] || fail "copy $i (pid $pid) did not settle its number"
         sleep 0.2
     done
-    grep -q 'built-in stand-in is publishing' "$log" ||
-        fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
+    if [ -z "$runtime" ]; then
+        grep -q 'built-in stand-in is publishing' "$log" ||
+            fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
+    elif grep -q 'built-in stand-in is publishing' "$log"; then
+        fail "copy $i did not load the NDI runtime in $runtime"
+    fi
     numberOf[$pid]=$(sed -n 's/^skyfill: Kova Skyfill for NDI.* - No \([0-9]*\)$/\1/p' "$log" |
         head -n 1)
 done
@@ -170,6 +207,7 @@ uid=$(id -u)
 ticks=$(getconf CLK_TCK)
 declare -A segmentOf
 for pid in "${pids[@]}"; do
+    [ -z "$runtime" ] || break
     n=${numberOf[$pid]}
     segment="/dev/shm/skyfill-ndi.$uid.Kova%20Gradient%20$n"
     # The source must be this copy's, not another sender's under the same name.
@@ -197,17 +235,39 @@ segment_frames() {
     od -An -t u8 -j 4432 -N 16 "$1"
 }
 
+# One field of a copy's status, as skyfill-remote status --json prints it.
+status_field() {
+    "$remote" status --copy "$1" --json | sed 's/[,{}]/\n/g' |
+        sed -n "s/^ *\"$2\": *\"\{0,1\}\([^\"]*\)\"\{0,1\} *$/\1/p"
+}
+
+# "FRAMES NANOSECONDS" as above; through the vendor's runtime there is no segment, so
+# the copy's own count and this script's clock.
+frames_of() {
+    if [ -z "$runtime" ]; then
+        segment_frames "${segmentOf[$1]}"
+    else
+        echo "$(status_field "${numberOf[$1]}" frames-sent) $(date +%s%N)"
+    fi
+}
+
 declare -A cpuStart cpuEnd framesStart framesEnd
 for pid in "${pids[@]}"; do
     cpuStart[$pid]=$(cpu_ticks "$pid")
-    framesStart[$pid]=$(segment_frames "${segmentOf[$pid]}")
+    framesStart[$pid]=$(frames_of "$pid")
 done
 t0=$(date +%s.%N)
+if [ "$receive" -eq 1 ]; then
+    host=$(hostname | tr '[:lower:]' '[:upper:]')
+    "$monitor" --extra-ips 127.0.0.1 watch "$host (Kova Gradient 1)" "$window" \
+        >"$work/receiver.log" 2>&1 &
+    receiver=$!
+fi
 pause "$window"
 for pid in "${pids[@]}"; do
     kill -0 "$pid" 2>/dev/null || fail "copy with pid $pid ended while measured"
     cpuEnd[$pid]=$(cpu_ticks "$pid")
-    framesEnd[$pid]=$(segment_frames "${segmentOf[$pid]}")
+    framesEnd[$pid]=$(frames_of "$pid")
 done
 t1=$(date +%s.%N)
 
@@ -215,8 +275,13 @@ listed=$("$monitor" list)
 rows=""
 for pid in "${pids[@]}"; do
     n=${numberOf[$pid]}
-    format=$(printf '%s\n' "$listed" |
-        awk -F '\t' -v n="Kova Gradient $n" '$1 == n { print $2 " " $4 }')
+    if [ -z "$runtime" ]; then
+        format=$(printf '%s\n' "$listed" |
+            awk -F '\t' -v n="Kova Gradient $n" '$1 == n { print $2 " " $4 }')
+    else
+        format="$(status_field "$n" width)x$(status_field "$n" height)"
+        format+=" $(status_field "$n" rate-numerator)/$(status_field "$n" rate-denominator)"
+    fi
     [ -n "$format" ] || fail "\"Kova Gradient $n\" was not listed by skyfill-monitor"
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status")
     rows+="$n $pid ${framesStart[$pid]} ${framesEnd[$pid]} ${cpuStart[$pid]} ${cpuEnd[$pid]}"
@@ -243,5 +308,11 @@ printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" '
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 avx512=no
 grep -qw avx512f /proc/cpuinfo && avx512=yes
+if [ "$receive" -eq 1 ]; then
+    wait "$receiver" || fail "the receiver on copy 1 failed: $(cat "$work/receiver.log")"
+    echo "receiver on copy 1:"
+    sed 's/^/  /' "$work/receiver.log"
+fi
 echo "look: full screen, rotating clockwise, clouds on, preview on; warm-up $warmup s"
+echo "runtime: ${runtime:-built-in stand-in}"
 echo "cpu: $model; $(nproc) CPUs; AVX-512: $avx512"

@@ -2,35 +2,7 @@
 // publishes in shared memory and, when the NDI runtime loads, the NDI sources that
 // discovery finds. End-to-end tests read it too. It trusts no stand-in segment: every
 // field is checked against the others and against the segment's real size, and text
-// from a source is printed with control characters escaped.
-//
-//   skyfill-monitor list [--all-users]
-//       One line per live stand-in source of the calling user, tab-separated: name,
-//       WIDTHxHEIGHT, FourCC (BGRX or BGRA, "-" before the first frame), N/D frame rate,
-//       frames sent so far, and frames per second: the frames published during half a
-//       second over the time between the first and the last of them, by the sender's
-//       clock (0.00 when fewer than two came). With --all-users, every user's sources;
-//       another user's line ends in a seventh field "user NAME", and one this user may
-//       not read shows "-" for what it cannot know. Removes the user's own segments left
-//       behind by processes that have ended. Then one line per NDI source found:
-//       name ("HOST (SOURCE)"), "NDI", address.
-//   skyfill-monitor save [--user USER] NAME FILE.png
-//       Writes the source's latest frame as a PNG, alpha bytes as sent (24-bit for an
-//       NDI source received as BGRX).
-//   skyfill-monitor metadata [--user USER] NAME
-//       Prints the source's connection metadata text.
-//   skyfill-monitor watch [--user USER] NAME SECONDS
-//       Receives for SECONDS and prints frames received, frames per second, the median,
-//       99th percentile and largest interval between frames, and frames repeated or
-//       skipped by the sender's timecodes.
-//
-//   --extra-ips ADDRESSES  comma-separated addresses that NDI discovery asks directly,
-//                          for networks without an mDNS responder
-//   --user USER            reads another user's stand-in source (root can)
-//
-// A NAME is looked up among the user's stand-in sources first, then among NDI sources.
-// Exit status: 0 on success, 1 when the source does not exist, is damaged or the
-// operation failed, 2 on wrong usage.
+// from a source is printed with control characters escaped. Usage: kHelp below.
 
 #include "tools/escaped_text.h"
 #include "tools/monitor_ndi.h"
@@ -49,6 +21,52 @@
 #include <vector>
 
 namespace {
+
+// Also the man page's text: help2man builds it from this and --version.
+constexpr const char* kHelp =
+    "Usage: skyfill-monitor [--extra-ips ADDRESSES] list [--all-users]\n"
+    "  or:  skyfill-monitor [--extra-ips ADDRESSES] save [--user USER] NAME FILE.png\n"
+    "  or:  skyfill-monitor [--extra-ips ADDRESSES] metadata [--user USER] NAME\n"
+    "  or:  skyfill-monitor [--extra-ips ADDRESSES] watch [--user USER] NAME SECONDS\n"
+    "Shows what Skyfill publishes: the sources of its built-in stand-in runtime and,\n"
+    "when the NDI runtime loads, the NDI sources that discovery finds.\n"
+    "\n"
+    "Commands:\n"
+    "  list [--all-users]\n"
+    "                    One line per live stand-in source of the calling user,\n"
+    "                    tab-separated: name, WIDTHxHEIGHT, FourCC (BGRX or BGRA, \"-\"\n"
+    "                    before the first frame), N/D frame rate, frames sent so far,\n"
+    "                    and frames per second: the frames published during half a\n"
+    "                    second over the time between the first and the last of them,\n"
+    "                    by the sender's clock (0.00 when fewer than two came). With\n"
+    "                    --all-users, every user's sources; another user's line ends\n"
+    "                    in a seventh field \"user NAME\", and one this user may not\n"
+    "                    read shows \"-\" for what it cannot know. Removes the user's\n"
+    "                    own segments left behind by processes that have ended. Then\n"
+    "                    one line per NDI source found: name (\"HOST (SOURCE)\"),\n"
+    "                    \"NDI\", address.\n"
+    "  save [--user USER] NAME FILE.png\n"
+    "                    Writes the source's latest frame as a PNG, alpha bytes as\n"
+    "                    sent (24-bit for an NDI source received as BGRX).\n"
+    "  metadata [--user USER] NAME\n"
+    "                    Prints the source's connection metadata text.\n"
+    "  watch [--user USER] NAME SECONDS\n"
+    "                    Receives for SECONDS and prints frames received, frames per\n"
+    "                    second, the median, 99th percentile and largest interval\n"
+    "                    between frames, and frames repeated or skipped by the\n"
+    "                    sender's timecodes.\n"
+    "\n"
+    "Options:\n"
+    "  --extra-ips ADDRESSES  comma-separated addresses that NDI discovery asks directly,\n"
+    "                         for networks without an mDNS responder\n"
+    "  --user USER            reads another user's stand-in source (root can)\n"
+    "  --help                 shows this text\n"
+    "  --version              shows the version\n"
+    "\n"
+    "A NAME is looked up among the user's stand-in sources first, then among NDI sources.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the source does not exist, is damaged or the\n"
+    "operation failed, 2 on wrong usage.\n";
 
 int Usage() {
     std::fprintf(
@@ -82,6 +100,8 @@ struct Options {
     std::string extraIps;
     uid_t user = geteuid();
     bool allUsers = false;
+    bool help = false;
+    bool version = false;
 };
 
 // Options may come anywhere; false (after saying why) on a bad one.
@@ -90,6 +110,10 @@ bool Parse(int argc, char** argv, Options& options) {
         const std::string arg = argv[i];
         if (arg == "--all-users") {
             options.allUsers = true;
+        } else if (arg == "--help") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--extra-ips" || arg == "--user") {
             if (i + 1 == argc) {
                 std::fprintf(stderr, "skyfill-monitor: %s needs a value\n", arg.c_str());
@@ -189,6 +213,14 @@ int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, options)) {
         return 2;
+    }
+    if (options.help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("skyfill-monitor %s\n", SKYFILL_VERSION);
+        return 0;
     }
     return Run(options);
 }

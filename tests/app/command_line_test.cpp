@@ -2,12 +2,14 @@
 // not exist is named wherever no window may be made: a GUI application object would
 // abort on it, while --check, --help, --version and mistakes need none.
 
+#include "presets/preset_file.h"
 #include "tests/app/copy_process.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <dlfcn.h>
@@ -30,6 +32,21 @@ QProcessEnvironment Environment() {
 
 Ran RunSkyfill(const QStringList& arguments, const QProcessEnvironment& env = Environment()) {
     return RunProgram(QStringLiteral(SKYFILL_BINARY), arguments, env);
+}
+
+// Runs in `dir`, so that whatever the program writes there can be seen.
+Ran RunSkyfillIn(const QString& dir, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(SKYFILL_BINARY), arguments);
+    Ran ran;
+    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit) {
+        ran.code = process.exitCode();
+    }
+    ran.out = process.readAllStandardOutput();
+    ran.err = process.readAllStandardError();
+    return ran;
 }
 
 bool LinkerFindsARuntime() {
@@ -105,8 +122,11 @@ TEST(CommandLine, VersionAndHelpAnswerAndMistakesStartNothing) {
 
     const Ran help = RunSkyfill({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
-    EXPECT_TRUE(help.out.contains("--check")) << help.out.constData();
-    EXPECT_TRUE(help.out.contains("NDI_RUNTIME_DIR_V6")) << help.out.constData();
+    for (const char* named : {"--check", "--size", "--rate", "--presets", "--slot", "--start",
+                              "--headless", "NDI_RUNTIME_DIR_V6", "NDI_RUNTIME_DIR_V5",
+                              "uk.KovaCo.Skyfill.Copy1", "interface uk.KovaCo.Skyfill.Copy at"}) {
+        EXPECT_TRUE(help.out.contains(named)) << named << '\n' << help.out.constData();
+    }
 
     for (const QString& mistake : {QStringLiteral("--bogus"), QStringLiteral("stray")}) {
         const Ran wrong = RunSkyfill({mistake});
@@ -136,6 +156,158 @@ TEST(CommandLine, ANormalStartWithoutARuntimeSaysOnceThatTheStandInPublishes) {
     copy.process->terminate();
     ASSERT_TRUE(copy.process->waitForFinished(60000));
     EXPECT_EQ(copy.ReadErrors().count(kStandInNotice), 1) << copy.errors.constData();
+}
+
+TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothing) {
+    const QTemporaryDir dir;
+    const QString sizes = QStringLiteral("1920x1080, 1280x720, 960x540, 720x576, 720x480, 640x360");
+    const QString rates = QStringLiteral("25, 29.97, 30");
+    const QString slotNumbers = QStringLiteral("1, 2, 3, 4, 5");
+    const struct {
+        QStringList arguments;
+        QString line;
+    } cases[] = {
+        {{"--size", "1920x1200"}, "--size: '1920x1200' is not one of " + sizes},
+        // Offered by the menu but never taken.
+        {{"--size", "4096x2160"}, "--size: '4096x2160' is not one of " + sizes},
+        {{"--size="}, "--size: '' is not one of " + sizes},
+        {{"--size", "640x360", "--rate", "24", "--start"}, "--rate: '24' is not one of " + rates},
+        {{"--slot", "6"}, "--slot: '6' is not one of " + slotNumbers},
+        {{"--start", "--slot"}, "--slot: a value is needed, one of " + slotNumbers},
+        {{"--rate"}, "--rate: a value is needed, one of " + rates},
+        {{"--presets"}, "--presets: a value is needed, a readable preset file"},
+        {{"--presets", "missing.skf"},
+         "--presets: 'missing.skf' is not a readable preset file (no such file)"},
+        {{"--presets", dir.path()},
+         "--presets: '" + dir.path() + "' is not a readable preset file (not a regular file)"},
+    };
+    for (const auto& mistake : cases) {
+        const Ran ran = RunSkyfillIn(dir.path(), mistake.arguments);
+        const QString shown = mistake.arguments.join(' ');
+        EXPECT_EQ(ran.code, 2) << qPrintable(shown) << ran.err.constData();
+        EXPECT_EQ(ran.err.toStdString(), ("skyfill: " + mistake.line + "\n").toStdString())
+            << qPrintable(shown);
+        EXPECT_TRUE(ran.out.isEmpty()) << qPrintable(shown);
+        EXPECT_TRUE(QDir(dir.path()).isEmpty()) << qPrintable(shown);
+    }
+}
+
+class ServiceStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!QDBusConnection::sessionBus().isConnected()) {
+            GTEST_SKIP() << "no session bus; the test command provides one";
+        }
+        if (LinkerFindsARuntime()) {
+            GTEST_SKIP() << "the stand-in, which the monitor reads, would not publish";
+        }
+    }
+    void TearDown() override {
+        if (copy.process->state() != QProcess::NotRunning) {
+            copy.process->kill();
+            copy.process->waitForFinished(60000);
+        }
+    }
+
+    // A display that cannot be reached: only --headless keeps the copy off it.
+    void StartCopy(QStringList arguments) {
+        QProcessEnvironment env = HeadlessEnvironment();
+        env.remove(QStringLiteral("NDI_RUNTIME_DIR_V6"));
+        env.remove(QStringLiteral("NDI_RUNTIME_DIR_V5"));
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":no-such-display"));
+        copy.process->setProcessEnvironment(env);
+        copy.process->setWorkingDirectory(copy.dir->path());
+        copy.process->start(QStringLiteral(SKYFILL_BINARY), arguments << "--headless");
+        number = SettledNumber(copy, 120000);
+        ASSERT_NE(number, 0) << copy.ReadErrors().constData();
+    }
+
+    // The copy's presets as SIGTERM left them.
+    PresetBlock EndAndReadLast() {
+        copy.process->terminate();
+        EXPECT_TRUE(copy.process->waitForFinished(60000));
+        EXPECT_EQ(copy.process->exitCode(), 0) << copy.ReadErrors().constData();
+        const PresetLoadResult last =
+            ReadPresetFile(QFile::encodeName(copy.dir->filePath("last.skf")).toStdString());
+        EXPECT_EQ(last.outcome, PresetLoadResult::Outcome::Loaded);
+        return last.block;
+    }
+
+    // The copy's line of the monitor's listing, split at its tabs.
+    QList<QByteArray> Listing() const {
+        const Ran list = RunProgram(QStringLiteral(SKYFILL_MONITOR), {QStringLiteral("list")});
+        for (const QByteArray& line : list.out.split('\n')) {
+            if (line.startsWith("Kova Gradient " + QByteArray::number(number) + "\t")) {
+                return line.split('\t');
+            }
+        }
+        return {};
+    }
+
+    Copy copy;
+    int number = 0;
+};
+
+// The slot's four corners share one colour, so its frame is that colour wherever the
+// logo leaves it, whatever the fill pattern and rotation.
+TEST_F(ServiceStart, PublishesTheChosenFormatAndSlotFromTheGivenPresetsAndSendsUnasked) {
+    constexpr ColourRecord kSlotThree = ColourRecord::FromValue(0xFF2050A0);
+    PresetBlock presets = DefaultPresetBlock();
+    for (ColourRecord& corner : presets.m_presetSlots[2].cornerColours) {
+        corner = kSlotThree;
+    }
+    presets.m_presetSlots[2].cloudsOn = 0;
+    const QString file = copy.dir->filePath(QStringLiteral("service.skf"));
+    ASSERT_TRUE(SavePresetBytes(QFile::encodeName(file).toStdString(), presets, {}).saved);
+
+    ASSERT_NO_FATAL_FAILURE(StartCopy(
+        {"--size", "1920x1080", "--rate", "29.97", "--slot", "3", "--start", "--presets", file}));
+    QList<QByteArray> first;
+    ASSERT_TRUE(WaitFor([&] { return (first = Listing()).size() >= 5 && first[4].toLong() > 0; }))
+        << copy.ReadErrors().constData();
+    EXPECT_EQ(first[1], "1920x1080");
+    EXPECT_EQ(first[3], "30000/1001");
+    EXPECT_TRUE(WaitFor([&] {
+        const QList<QByteArray> now = Listing();
+        return now.size() >= 5 && now[4].toLong() > first[4].toLong();
+    }));
+
+    const QTemporaryDir pictures;
+    const QString png = pictures.filePath(QStringLiteral("frame.png"));
+    const Ran save = RunProgram(QStringLiteral(SKYFILL_MONITOR),
+                                {QStringLiteral("save"), QString::fromUtf8(first[0]), png});
+    ASSERT_EQ(save.code, 0) << save.err.constData();
+    const QImage frame(png);
+    ASSERT_EQ(frame.size(), QSize(1920, 1080));
+    int slotColoured = 0;
+    int looked = 0;
+    for (int y = 0; y < frame.height(); y += 60) {
+        for (int x = 0; x < frame.width(); x += 60, ++looked) {
+            slotColoured += (frame.pixel(x, y) & 0xFFFFFF) == (kSlotThree.Value() & 0xFFFFFF);
+        }
+    }
+    EXPECT_GT(slotColoured, looked * 3 / 4) << slotColoured << " of " << looked;
+
+    const PresetBlock last = EndAndReadLast();
+    EXPECT_EQ(last.m_presetSlot, 2);
+    EXPECT_EQ(last.m_presetSlots[2].cornerColours[0], kSlotThree);
+}
+
+TEST_F(ServiceStart, AFileThatIsNoPresetFileIsReportedAndTheBuiltInPresetsServe) {
+    const QString file = copy.dir->filePath(QStringLiteral("notes.skf"));
+    QFile notes(file);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not presets at all");
+    notes.close();
+
+    ASSERT_NO_FATAL_FAILURE(StartCopy({"--presets", file}));
+    const PresetBlock last = EndAndReadLast();
+    EXPECT_TRUE(copy.ReadErrors().contains("skyfill: --presets: '" + QFile::encodeName(file) +
+                                           "' not loaded (Unrecognised file type); using the "
+                                           "built-in presets\n"))
+        << copy.errors.constData();
+    EXPECT_EQ(last.m_presetSlot, 0);
+    EXPECT_EQ(last.m_presetSlots[0].cornerColours[0], kDefaultCornerColours[0]);
 }
 
 } // namespace

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusContext>
+#include <QString>
+#include <QVariantMap>
+
+class MainWindow;
+
+// The answer to one control call: done, or refused with a D-Bus error name and a
+// message for the caller. Refusals change nothing.
+struct ControlReply {
+    QString errorName;
+    QString message;
+    bool Refused() const { return !errorName.isEmpty(); }
+
+    static ControlReply Done() { return {}; }
+    static ControlReply InvalidArgs(const QString& message) {
+        return {QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), message};
+    }
+    // Not yet numbered, or already ending.
+    static ControlReply NotReady(const QString& message) {
+        return {QStringLiteral("uk.KovaCo.Skyfill.Error.NotReady"), message};
+    }
+    // The change needs sending stopped, as the greyed menus do.
+    static ControlReply Sending(const QString& message) {
+        return {QStringLiteral("uk.KovaCo.Skyfill.Error.Sending"), message};
+    }
+    static ControlReply File(const QString& message) {
+        return {QStringLiteral("uk.KovaCo.Skyfill.Error.File"), message};
+    }
+    // The copy tried and the NDI side did not follow.
+    static ControlReply Failed(const QString& message) {
+        return {QStringLiteral("uk.KovaCo.Skyfill.Error.Failed"), message};
+    }
+};
+
+// The object exported at /KovaCo/UK/Skyfill. The bus gives the calling message to the
+// adaptor's parent, not to the adaptor, so the error replies go through here.
+class CopyControlObject : public QObject, public QDBusContext {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+};
+
+// One copy's own status and controls on the bus, beside the broadcast Post signal at
+// /KovaCo/UK/Skyfill. Calls run on the window thread; the window does the work.
+class CopyControl : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "uk.KovaCo.Skyfill.Copy")
+    // Reaches gdbus introspect and d-feet verbatim, so the docs live here.
+    Q_CLASSINFO("D-Bus Introspection",
+                "  <interface name=\"uk.KovaCo.Skyfill.Copy\">\n"
+                "    <annotation name=\"org.gtk.GDBus.DocString\" value=\"One running copy of "
+                "Skyfill, on its bus name uk.KovaCo.Skyfill.CopyN (N = 1..8). Refusals are "
+                "D-Bus errors: org.freedesktop.DBus.Error.InvalidArgs, "
+                "uk.KovaCo.Skyfill.Error.NotReady (no number yet, or ending), "
+                "uk.KovaCo.Skyfill.Error.Sending (stop sending first), "
+                "uk.KovaCo.Skyfill.Error.File (preset file), "
+                "uk.KovaCo.Skyfill.Error.Failed (the NDI source did not follow); a refused "
+                "call changes nothing.\"/>\n"
+                "    <method name=\"Status\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Keys: number "
+                "(i, 1..8, 0 before it is settled), source-name (s), sending (b), width (i), "
+                "height (i), rate-numerator (i), rate-denominator (i), frames-sent (t, frames "
+                "the copy has sent since it started), fill-pattern (s: full, h-split, v-split, "
+                "quad), rotation (s: static, cw, ccw), rotation-period-ms (i), clouds (b), "
+                "cloud-set (i, 1..2), cloud-speed (i), slot (i, 1..5), mask (b, the mask is in "
+                "use), mask-path (s, empty when no mask file is set).\"/>\n"
+                "      <arg name=\"status\" type=\"a{sv}\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Start\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Starts sending in "
+                "this copy alone, as its Start button does. Sending already: nothing "
+                "changes.\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Stop\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Stops sending in "
+                "this copy alone, as its Stop button does.\"/>\n"
+                "    </method>\n"
+                "    <method name=\"SelectSlot\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Makes preset slot "
+                "1..5 the active one, as a click on its button does.\"/>\n"
+                "      <arg name=\"slot\" type=\"i\" direction=\"in\"/>\n"
+                "    </method>\n"
+                "    <method name=\"LoadPresets\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Loads a preset "
+                "file (.skf) by its absolute path, as Load Presets from file does.\"/>\n"
+                "      <arg name=\"path\" type=\"s\" direction=\"in\"/>\n"
+                "    </method>\n"
+                "    <method name=\"SetOutput\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Sets the output "
+                "size and frame rate to values the menus offer: 1920x1080, 1280x720, 960x540, "
+                "720x576, 720x480 or 640x360; rate 25, 29.97 or 30. Refused while "
+                "sending.\"/>\n"
+                "      <arg name=\"width\" type=\"i\" direction=\"in\"/>\n"
+                "      <arg name=\"height\" type=\"i\" direction=\"in\"/>\n"
+                "      <arg name=\"rate\" type=\"s\" direction=\"in\"/>\n"
+                "    </method>\n"
+                "    <signal name=\"StatusChanged\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"The new status, "
+                "as Status gives it, after any change but the frame count.\"/>\n"
+                "      <arg name=\"status\" type=\"a{sv}\"/>\n"
+                "    </signal>\n"
+                "  </interface>\n")
+public:
+    static constexpr const char* kInterface = "uk.KovaCo.Skyfill.Copy";
+
+    // `window` outlives `holder`, which owns this adaptor.
+    CopyControl(CopyControlObject* holder, MainWindow& window);
+
+    void AnnounceStatus(const QVariantMap& status) { emit StatusChanged(status); }
+
+public slots:
+    QVariantMap Status();
+    void Start();
+    void Stop();
+    void SelectSlot(int slot);
+    void LoadPresets(const QString& path);
+    void SetOutput(int width, int height, const QString& rate);
+
+signals:
+    void StatusChanged(const QVariantMap& status);
+
+private:
+    void Answer(const ControlReply& reply);
+
+    CopyControlObject* m_holder;
+    MainWindow& m_window;
+};
