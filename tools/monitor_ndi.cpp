@@ -87,6 +87,7 @@ int NdiAccess::Watch(const NdiSource& source, double seconds) {
     NdiReceiver receiver(*m_api, source);
     FrameTiming timing;
     NdiVideoFrame frame;
+    bool receiving = false;
     const Clock::time_point start = Clock::now();
     const auto span =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -98,6 +99,13 @@ int NdiAccess::Watch(const NdiSource& source, double seconds) {
             // A lost connection answers at once; the runtime reconnects on its own.
             std::this_thread::sleep_for(std::min(left, milliseconds(100)));
         } else if (got == NdiReceiver::Got::Video) {
+            if (!receiving) {
+                receiving = true;
+                // Scripts that measure the sender while it is watched wait for this line.
+                std::fprintf(stderr, "skyfill-monitor: receiving \"%s\"\n",
+                             Escaped(source.name).c_str());
+                std::fflush(stderr);
+            }
             const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                     Clock::now().time_since_epoch())
                                     .count();
