@@ -38,6 +38,8 @@ bool CatchTerminationSignals() {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Skyfill"));
     setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
+    // Wayland compositors find the installed desktop entry, and so the icon, by this name.
+    setDesktopFileName(QStringLiteral("uk.KovaCo.Skyfill"));
 }
 
 int Application::Run(bool headless, StartOptions start) {

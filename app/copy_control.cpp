@@ -28,8 +28,10 @@ void CopyControl::SelectSlot(int slot) {
     Answer(m_window.RemoteSelectSlot(slot));
 }
 
-void CopyControl::LoadPresets(const QString& path) {
-    Answer(m_window.RemoteLoadPresets(path));
+QStringList CopyControl::LoadPresets(const QString& path) {
+    const ControlReply reply = m_window.RemoteLoadPresets(path);
+    Answer(reply);
+    return reply.warnings;
 }
 
 void CopyControl::SetOutput(int width, int height, const QString& rate) {

@@ -3,6 +3,7 @@
 #include <QDBusAbstractAdaptor>
 #include <QDBusContext>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 class MainWindow;
@@ -12,26 +13,39 @@ class MainWindow;
 struct ControlReply {
     QString errorName;
     QString message;
+    // Done, but with something the caller should hear (what the window would show).
+    QStringList warnings;
     bool Refused() const { return !errorName.isEmpty(); }
 
     static ControlReply Done() { return {}; }
+    static ControlReply DoneWithWarnings(const QStringList& warnings) {
+        ControlReply reply;
+        reply.warnings = warnings;
+        return reply;
+    }
+    static ControlReply Refusal(const QString& errorName, const QString& message) {
+        ControlReply reply;
+        reply.errorName = errorName;
+        reply.message = message;
+        return reply;
+    }
     static ControlReply InvalidArgs(const QString& message) {
-        return {QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), message};
+        return Refusal(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"), message);
     }
     // Not yet numbered, or already ending.
     static ControlReply NotReady(const QString& message) {
-        return {QStringLiteral("uk.KovaCo.Skyfill.Error.NotReady"), message};
+        return Refusal(QStringLiteral("uk.KovaCo.Skyfill.Error.NotReady"), message);
     }
     // The change needs sending stopped, as the greyed menus do.
     static ControlReply Sending(const QString& message) {
-        return {QStringLiteral("uk.KovaCo.Skyfill.Error.Sending"), message};
+        return Refusal(QStringLiteral("uk.KovaCo.Skyfill.Error.Sending"), message);
     }
     static ControlReply File(const QString& message) {
-        return {QStringLiteral("uk.KovaCo.Skyfill.Error.File"), message};
+        return Refusal(QStringLiteral("uk.KovaCo.Skyfill.Error.File"), message);
     }
     // The copy tried and the NDI side did not follow.
     static ControlReply Failed(const QString& message) {
-        return {QStringLiteral("uk.KovaCo.Skyfill.Error.Failed"), message};
+        return Refusal(QStringLiteral("uk.KovaCo.Skyfill.Error.Failed"), message);
     }
 };
 
@@ -85,8 +99,12 @@ class CopyControl : public QDBusAbstractAdaptor {
                 "    </method>\n"
                 "    <method name=\"LoadPresets\">\n"
                 "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Loads a preset "
-                "file (.skf) by its absolute path, as Load Presets from file does.\"/>\n"
+                "file (.skf) by its absolute path, as Load Presets from file does. warnings: "
+                "what the window would have shown after a load that still took place, such as "
+                "a damaged mask section (the presets are loaded, the mask is not); empty when "
+                "all of the file was taken.\"/>\n"
                 "      <arg name=\"path\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"warnings\" type=\"as\" direction=\"out\"/>\n"
                 "    </method>\n"
                 "    <method name=\"SetOutput\">\n"
                 "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Sets the output "
@@ -116,7 +134,7 @@ public slots:
     void Start();
     void Stop();
     void SelectSlot(int slot);
-    void LoadPresets(const QString& path);
+    QStringList LoadPresets(const QString& path);
     void SetOutput(int width, int height, const QString& rate);
 
 signals:

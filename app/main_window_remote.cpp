@@ -199,7 +199,11 @@ ControlReply MainWindow::RemoteLoadPresets(const QString& path) {
     // The rest of what the menu's load does once the file is taken.
     UpdateStatusLine();
     m_lastAppliedSlot = m_presets.m_presetSlot;
-    return ControlReply::Done();
+    QStringList warnings;
+    for (const QString& told : held.told) {
+        warnings << QStringLiteral("%1: %2").arg(path, told.simplified());
+    }
+    return ControlReply::DoneWithWarnings(warnings);
 }
 
 ControlReply MainWindow::RemoteSetOutput(int32_t width, int32_t height, const QString& rate) {

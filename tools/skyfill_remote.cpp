@@ -235,7 +235,15 @@ int Run(const Request& request) {
     if (!target) {
         return code;
     }
-    return CallCopy(bus, *target, method, arguments).code;
+    const Called called = CallCopy(bus, *target, method, arguments);
+    // A load that took place but left something out (such as a damaged mask section).
+    if (called.code == 0 && !called.reply.arguments().isEmpty()) {
+        for (const QString& warning : called.reply.arguments().constFirst().toStringList()) {
+            std::fprintf(stderr, "skyfill-remote: copy %d: %s\n", *target,
+                         warning.toLocal8Bit().constData());
+        }
+    }
+    return called.code;
 }
 
 } // namespace

@@ -165,6 +165,22 @@ TEST_F(CopyControlTest, StatusFollowsChangesFromTheWindowAndTheBus) {
     EXPECT_TRUE(Shows("slot", 4));
     EXPECT_TRUE(Shows("fill-pattern", QStringLiteral("h-split")));
     EXPECT_EQ(window->LastAppliedSlot(), 3);
+    // A damaged mask section: the presets are taken, and the caller hears what was not.
+    QFile damaged(saved);
+    ASSERT_TRUE(damaged.open(QIODevice::Append));
+    damaged.write("KOVSKCF2x");
+    damaged.close();
+    ASSERT_EQ(Call("SelectSlot", {1}).type(), QDBusMessage::ReplyMessage);
+    const QDBusMessage partly = Call("LoadPresets", {saved});
+    ASSERT_EQ(partly.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(partly.arguments().value(0).toStringList(),
+              QStringList{saved + ": Something went wrong getting Alpha Mask name"});
+    EXPECT_TRUE(Shows("slot", 4));
+    EXPECT_EQ(Call("LoadPresets", {SavedPresets(QStringLiteral("whole.skf"))})
+                  .arguments()
+                  .value(0)
+                  .toStringList(),
+              QStringList{});
 
     const QVariantMap before = Status();
     EXPECT_EQ(Call("Start").type(), QDBusMessage::ReplyMessage);
