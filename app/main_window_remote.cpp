@@ -234,10 +234,12 @@ ControlReply MainWindow::RemoteSetOutput(int32_t width, int32_t height, const QS
     m_format.frameRateD = kFrameRateMenu[rateItem].denominator;
     m_ui->m_resolutionButton->setText(m_ui->m_resolutionButton->ItemText(size));
     m_ui->m_frameRateButton->setText(m_ui->m_frameRateButton->ItemText(rateItem));
-    // A failure goes back to the caller, not into a message box.
+    // A failure goes back to the caller, not into a message box; the window still says
+    // the next one of its own.
     m_senderFailureReported = true;
     ReconfigureOutput();
     if (!m_output->HasSender()) {
+        m_senderFailureReported = false;
         return ControlReply::Failed(
             QStringLiteral("The NDI source could not be published in the new format"));
     }

@@ -4,6 +4,7 @@
 
 #include "app/bus_link.h"
 #include "app/copy_control.h"
+#include "app/menu_tables.h"
 #include "presets/preset_file.h"
 #include "tests/app/copy_process.h"
 #include "tests/app/window_test_support.h"
@@ -263,6 +264,20 @@ TEST_F(CopyControlTest, WrongArgumentsAndBadFilesAreRefusedAndChangeNothing) {
     }
     EXPECT_TRUE(prompts.told.isEmpty()) << prompts.told.join(',').toStdString();
     EXPECT_FALSE(window->HasEnded());
+
+    // The NDI side refusing the new format: the caller hears it, the window keeps quiet
+    // and still says the next failure of its own.
+    CountingRuntime::failCreate = EEXIST;
+    const QVariantList sameFormat = {before.value("width"), before.value("height"),
+                                     QStringLiteral("25")};
+    EXPECT_EQ(Call("SetOutput", sameFormat).errorName().toStdString(),
+              "uk.KovaCo.Skyfill.Error.Failed");
+    EXPECT_TRUE(prompts.told.isEmpty());
+    window->OnFrameRateChosen(FrameRateItemOf(1000));
+    EXPECT_EQ(prompts.told.size(), 1);
+    CountingRuntime::failCreate = 0;
+    window->OnFrameRateChosen(FrameRateItemOf(1200));
+    ASSERT_TRUE(window->Output()->HasSender());
 
     // The menus are greyed while sending; so is the call.
     ASSERT_EQ(Call("Start").type(), QDBusMessage::ReplyMessage);
