@@ -81,8 +81,11 @@ int Application::Run(bool headless, StartOptions start) {
             window.ShutDownNow();
         });
     }
+    // A copy that found no free number published nothing; a service manager must not
+    // take that for a normal end.
+    const auto exitStatus = [&window] { return window.EndedWithoutNumber() ? 3 : 0; };
     if (window.HasEnded()) {
-        return 0;
+        return exitStatus();
     }
     if (headless) {
         // Never shown: nothing is painted, and the copy runs until the window ends.
@@ -94,5 +97,5 @@ int Application::Run(bool headless, StartOptions start) {
             window.exec();
         }
     }
-    return 0;
+    return exitStatus();
 }

@@ -67,7 +67,7 @@ constexpr const char* kHelpEnd =
     "  /KovaCo/UK/Skyfill on the copy's bus name; see gdbus introspect.\n"
     "\nExit status:\n"
     "  0 ended normally, 1 the NDI runtime cannot run (or --check found none),\n"
-    "  2 a mistake on the command line.\n";
+    "  2 a mistake on the command line, 3 all eight copy numbers were taken.\n";
 
 // The menus' own values, so the command line takes exactly what a user can choose.
 QStringList SizeValues() {

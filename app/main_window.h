@@ -67,6 +67,8 @@ public:
     // The exit step: asks "OK to exit?" and, on OK, shuts down in order and closes.
     void OnOK();
     bool HasEnded() const { return m_ended; }
+    // Ended because all eight copy numbers were taken: nothing was ever published.
+    bool EndedWithoutNumber() const { return m_endedWithoutNumber; }
     // Leaves without asking, keeping the settings in "last.skf" (a termination signal).
     void ShutDownNow();
 
@@ -228,6 +230,7 @@ private:
     bool m_supportDialogPending = false;
     QRect m_windowRect;
     bool m_ended = false;
+    bool m_endedWithoutNumber = false;
     // Set from the first step of the exit on, so nothing can start it a second time.
     bool m_shuttingDown = false;
     bool m_senderFailureReported = false;

@@ -89,6 +89,7 @@ void MainWindow::OnSettleTimer() {
         break;
     case Settlement::Kind::TooManyCopies:
         OnOK();
+        m_endedWithoutNumber = m_ended;
         break;
     case Settlement::Kind::Settled:
         setWindowTitle(
