@@ -106,7 +106,8 @@ public:
     void OnPaste();
     void OnLoadLast();
     void OnSaveDefaults();
-    void OnLoadPresetsFromFile(const QString& chosenPath);
+    // True when the file was taken.
+    bool OnLoadPresetsFromFile(const QString& chosenPath);
     // Alpha mask.
     void OnLoadAlphaMask(const QString& chosenPath);
     void OnUseMask();

@@ -139,11 +139,12 @@ void MainWindow::OnSaveDefaults() {
     }
 }
 
-void MainWindow::OnLoadPresetsFromFile(const QString& chosenPath) {
+bool MainWindow::OnLoadPresetsFromFile(const QString& chosenPath) {
     // The chosen file is opened by its full path, wherever the working directory is.
     if (!LoadPresetFile(chosenPath)) {
-        return;
+        return false;
     }
     UpdateStatusLine();
     m_lastAppliedSlot = m_presets.m_presetSlot;
+    return true;
 }

@@ -189,16 +189,13 @@ ControlReply MainWindow::RemoteLoadPresets(const QString& path) {
     // The window's own load, with what it would tell the user held for the caller.
     HeldPrompts held;
     UserPrompts* const prompts = std::exchange(m_prompts, &held);
-    const bool loaded = LoadPresetFile(path);
+    const bool loaded = OnLoadPresetsFromFile(path);
     m_prompts = prompts;
     if (!loaded) {
         const QString why = held.told.isEmpty() ? QStringLiteral("cannot be read")
                                                 : held.told.join(u' ').simplified();
         return ControlReply::File(QStringLiteral("%1: %2").arg(path, why));
     }
-    // The rest of what the menu's load does once the file is taken.
-    UpdateStatusLine();
-    m_lastAppliedSlot = m_presets.m_presetSlot;
     QStringList warnings;
     for (const QString& told : held.told) {
         warnings << QStringLiteral("%1: %2").arg(path, told.simplified());
