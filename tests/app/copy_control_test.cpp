@@ -384,6 +384,14 @@ TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
             .saved);
     EXPECT_EQ(Remote({QStringLiteral("load"), QStringLiteral("five.skf")}).code, 0);
     EXPECT_EQ(Status().value("slot").toInt(), 5);
+    // A damaged mask section: loaded, and the copy's warning reaches the user.
+    QFile five(here.filePath("five.skf"));
+    ASSERT_TRUE(five.open(QIODevice::Append) && five.write("KOVSKCF2x") == 9);
+    five.close();
+    const Ran partly = Remote({QStringLiteral("load"), QStringLiteral("five.skf")});
+    EXPECT_EQ(partly.code, 0);
+    EXPECT_TRUE(partly.err.contains("copy 1: ")) << partly.err.constData();
+    EXPECT_TRUE(partly.err.contains("getting Alpha Mask name")) << partly.err.constData();
     EXPECT_EQ(Remote({QStringLiteral("slot"), QStringLiteral("2")}).code, 0);
     EXPECT_EQ(Status().value("slot").toInt(), 2);
     EXPECT_EQ(Remote({"output", "960x540", "30", "--copy", "1"}).code, 0);
