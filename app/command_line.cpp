@@ -1,8 +1,9 @@
 #include "app/command_line.h"
 
-#include "app/menu_tables.h"
 #include "app/runtime_check.h"
 #include "presets/preset_block.h"
+#include "vocabulary/bus_names.h"
+#include "vocabulary/output_formats.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,31 +50,38 @@ QStringList ArgumentsOf(int argc, char** argv) {
 }
 
 // After the options in --help, in sections help2man turns into the man page's own.
-constexpr const char* kHelpEnd =
-    "\nEnvironment:\n"
-    "  NDI_RUNTIME_DIR_V6       folder holding libndi.so.6, tried first\n"
-    "  NDI_RUNTIME_DIR_V5       folder holding libndi.so.5, tried next\n"
-    "  NDI_CONFIG_DIR           folder of the NDI configuration file that --check\n"
-    "                           looks for (else $HOME/.ndi)\n"
-    "  DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM\n"
-    "                           with none of them set, the program runs as with\n"
-    "                           --headless\n"
-    "  DBUS_SESSION_BUS_ADDRESS the session bus the copies coordinate on\n"
-    "\nSession bus:\n"
-    "  Each copy owns the bus name of its number, uk.KovaCo.Skyfill.Copy1 to\n"
-    "  uk.KovaCo.Skyfill.Copy8; the copies coordinate through interface\n"
-    "  uk.KovaCo.Skyfill at /KovaCo/UK/Skyfill.\n"
-    "  Per-copy status and control: interface uk.KovaCo.Skyfill.Copy at\n"
-    "  /KovaCo/UK/Skyfill on the copy's bus name; see gdbus introspect.\n"
-    "\nExit status:\n"
-    "  0 ended normally, 1 the NDI runtime cannot run (or --check found none),\n"
-    "  2 a mistake on the command line, 3 all eight copy numbers were taken.\n";
+QString HelpEnd() {
+    return QStringLiteral(
+               "\nEnvironment:\n"
+               "  NDI_RUNTIME_DIR_V6       folder holding libndi.so.6, tried first\n"
+               "  NDI_RUNTIME_DIR_V5       folder holding libndi.so.5, tried next\n"
+               "  NDI_CONFIG_DIR           folder of the NDI configuration file that --check\n"
+               "                           looks for (else $HOME/.ndi)\n"
+               "  DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM\n"
+               "                           with none of them set (or the last offscreen),\n"
+               "                           the program runs as with --headless\n"
+               "  DBUS_SESSION_BUS_ADDRESS the session bus the copies coordinate on\n"
+               "\nSession bus:\n"
+               "  Each copy owns the bus name of its number, %1 to\n"
+               "  %2; the copies coordinate through interface\n"
+               "  %3 at %4.\n"
+               "  Per-copy status and control: interface %5 at\n"
+               "  %4 on the copy's bus name; see gdbus introspect.\n"
+               "\nExit status:\n"
+               "  0 ended normally, 1 the NDI runtime cannot run (or --check found none),\n"
+               "  2 a mistake on the command line, 3 all eight copy numbers were taken.\n")
+        .arg(QString::fromStdString(bus_names::CopyName(1)),
+             QString::fromStdString(bus_names::CopyName(bus_names::kMaxCopies)),
+             QString::fromLatin1(bus_names::kCoordinationInterface),
+             QString::fromLatin1(bus_names::kPath), QString::fromLatin1(bus_names::kCopyInterface));
+}
 
 // The menus' own values, so the command line takes exactly what a user can choose.
 QStringList SizeValues() {
     QStringList values;
-    for (const ResolutionItem& item : kResolutionMenu) {
-        values << (item.taken ? QStringLiteral("%1x%2").arg(item.width).arg(item.height)
+    for (const OutputSize& size : kOutputSizes) {
+        values << (size.taken ? QString::fromLatin1(size.name.data(),
+                                                    static_cast<qsizetype>(size.name.size()))
                               : QString());
     }
     return values;
@@ -81,8 +89,8 @@ QStringList SizeValues() {
 
 QStringList RateValues() {
     QStringList values;
-    for (const FrameRateItem& item : kFrameRateMenu) {
-        values << QString::fromLatin1(item.text).chopped(1); // "25p" is "25"
+    for (const FrameRate& rate : kFrameRates) {
+        values << QString::fromLatin1(rate.name.data(), static_cast<qsizetype>(rate.name.size()));
     }
     return values;
 }
@@ -204,7 +212,7 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         // The usage line names the program from the application's arguments.
         const QCoreApplication app(argc, argv);
         std::fputs(qPrintable(parser.helpText()), stdout);
-        std::fputs(kHelpEnd, stdout);
+        std::fputs(qPrintable(HelpEnd()), stdout);
         return 0;
     }
     if (parser.isSet(version)) {
@@ -225,7 +233,7 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         return item >= 0;
     };
     StartOptions& options = choices.start;
-    if (!take(size, options.resolutionItem) || !take(rate, options.frameRateItem) ||
+    if (!take(size, options.sizeItem) || !take(rate, options.rateItem) ||
         !take(slot, options.presetSlot)) {
         return 2;
     }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/start_options.h"
+#include "session/start_options.h"
 
 #include <optional>
 
-// What the command line asks of a window run.
+// What the command line asks of a copy's run.
 struct CommandLineChoices {
     StartOptions start;
     // No window even where a display exists.

@@ -1,7 +1,8 @@
-#include "app/application.h"
 #include "app/command_line.h"
+#include "app/copy_run.h"
 
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 int main(int argc, char** argv) {
@@ -9,15 +10,16 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = RunCommandLine(argc, argv, choices)) {
         return *status;
     }
-    // Without a display the program still publishes its source, on the offscreen
-    // platform; messages then go to standard error. --headless asks for the same where
-    // a display exists, as a service has no one to show a window to.
-    const bool headless = choices.headless || (std::getenv("DISPLAY") == nullptr &&
-                                               std::getenv("WAYLAND_DISPLAY") == nullptr &&
-                                               std::getenv("QT_QPA_PLATFORM") == nullptr);
+    // Without a display, or on Qt's offscreen platform where nobody sees a window, the
+    // copy runs headless and still publishes its source; --headless asks for the same
+    // where a display exists, as a service has no one to show a window to.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool headless = choices.headless ||
+                          (platform != nullptr && std::string_view(platform) == "offscreen") ||
+                          (std::getenv("DISPLAY") == nullptr &&
+                           std::getenv("WAYLAND_DISPLAY") == nullptr && platform == nullptr);
     if (headless) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return RunHeadless(argc, argv, std::move(choices.start));
     }
-    Application app(argc, argv);
-    return app.Run(headless, std::move(choices.start));
+    return RunWithWindow(argc, argv, std::move(choices.start));
 }

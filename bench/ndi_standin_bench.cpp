@@ -4,7 +4,7 @@
 
 #include "bench/ratio_reporter.h"
 #include "ndi/sender_setup.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/standin_runtime.h"
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 #include "engine/settings_edits.h"
 
-#include "presets/control_ranges.h"
+#include "vocabulary/settings_vocabulary.h"
 
 #include <string_view>
 
@@ -52,11 +52,6 @@ PresetSlot* SelectedSlot(PresetBlock& presets) {
     return slot >= 0 && slot < kPresetSlotCount ? &presets.m_presetSlots[slot] : nullptr;
 }
 
-constexpr std::string_view kFillWords[4] = {"Full screen", "Horizontal split", "Vertical split",
-                                            "Quad split"};
-constexpr std::string_view kRotationWords[3] = {"Static background", "Rotating clockwise",
-                                                "Rotating anticlockwise"};
-
 } // namespace
 
 void SetRotationSlider(GeneratorSettings& settings, PresetBlock& presets, int32_t position) {
@@ -66,19 +61,18 @@ void SetRotationSlider(GeneratorSettings& settings, PresetBlock& presets, int32_
     }
 }
 
-void SetCloudSlider(GeneratorSettings& settings, PresetBlock& presets, int32_t position) {
-    settings.cloudSpeed = -position;
+void SetCloudSpeed(GeneratorSettings& settings, PresetBlock& presets, int32_t speed) {
+    settings.cloudSpeed = speed;
     if (PresetSlot* slot = SelectedSlot(presets)) {
-        slot->cloudSpeed = static_cast<int8_t>(-position);
+        slot->cloudSpeed = static_cast<int8_t>(speed);
     }
 }
 
 std::string StatusLine(const GeneratorSettings& settings, bool showCloudSet) {
-    std::string line(kFillWords[settings.fillPattern & 3]);
+    // The pattern's two low bits, as the renderer reads them.
+    std::string line(WordsOf(kFillPatternSetting, settings.fillPattern & 3));
     line += " - ";
-    line += kRotationWords[settings.rotationMode >= 0 && settings.rotationMode <= 2
-                               ? settings.rotationMode
-                               : 0];
+    line += WordsOf(kRotationSetting, settings.rotationMode);
     line += settings.cloudsOn ? " - plus clouds" : " - no clouds";
     if (settings.cloudsOn || showCloudSet) {
         line += ' ';

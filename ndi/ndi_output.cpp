@@ -57,14 +57,10 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
     if (!IsValidOutputFormat(format)) {
         return false;
     }
-    char line[kOutputLineBytes];
-    FormatOutputLine(format, line);
-    m_steps.ShowOutputLine(line);
-
     DestroySender();
     FillVideoFrame(m_videoFrame, format, m_opaque.load(), m_store);
     m_steps.RescalePictures(format.width, format.height);
-    m_steps.RenderOnePicture(m_store, format.width, format.height);
+    m_steps.RenderOnePicture(format.width, format.height);
 
     CreateSender(instanceNumber);
     if (m_sender == nullptr) {
@@ -77,20 +73,9 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
         store[4 * i + 3] = 0xFF;
     }
     if (useMask) {
-        m_steps.ApplyMask(store, format.width, format.height);
+        m_steps.ApplyMask(format.width, format.height);
     }
     // Receivers see the new format at once, even though sending stays stopped.
     m_runtime.send_send_video_v2(m_sender, &m_videoFrame);
     return true;
-}
-
-void NdiOutput::SetButtonListener(std::function<void(const SendButtonStates&)> listener) {
-    m_buttonListener = std::move(listener);
-}
-
-void NdiOutput::SetButtons(const SendButtonStates& states) {
-    m_buttons = states;
-    if (m_buttonListener) {
-        m_buttonListener(m_buttons);
-    }
 }

@@ -10,15 +10,6 @@
 #include <memory>
 #include <thread>
 
-// Enabled state of the buttons that depend on sending: Start, Stop, and Resolution
-// and Framerate together.
-struct SendButtonStates {
-    bool start = true;
-    bool stop = false;
-    bool resolutionAndFramerate = true;
-    friend bool operator==(const SendButtonStates&, const SendButtonStates&) = default;
-};
-
 enum class StartResult {
     Started,
     AlreadySending, // the running thread is left alone
@@ -28,7 +19,7 @@ enum class StartResult {
 
 // The NDI sender, its one frame descriptor and frame store, and the sending thread.
 //
-// All members are called on the user-interface thread. The sending thread is
+// All members are called on the owner's thread. The sending thread is
 // started only while a sender exists, and every operation that destroys the sender or
 // changes the descriptor stops it first, so the runtime is never handed a null
 // sender and create/destroy never overlap a send.
@@ -81,10 +72,6 @@ public:
     // Frames the sending thread has handed to the runtime over this output's life.
     uint64_t FramesSent() const { return m_framesSent.load(std::memory_order_relaxed); }
 
-    const SendButtonStates& Buttons() const { return m_buttons; }
-    // Called on every change of the button states, on the user-interface thread.
-    void SetButtonListener(std::function<void(const SendButtonStates&)> listener);
-
     bool HasSender() const { return m_sender != nullptr; }
     const NDIlib_video_frame_v2_t& VideoFrame() const { return m_videoFrame; }
     uint8_t* FrameStore() { return m_store; }
@@ -92,7 +79,6 @@ public:
 
 private:
     void SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender);
-    void SetButtons(const SendButtonStates& states);
 
     NdiRuntimeApi m_runtime;
     uint8_t* m_store;
@@ -109,6 +95,4 @@ private:
     NDIlib_send_instance_t m_sender = nullptr;
     int m_createError = 0;
     std::thread m_sendThread;
-    SendButtonStates m_buttons;
-    std::function<void(const SendButtonStates&)> m_buttonListener;
 };

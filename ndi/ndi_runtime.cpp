@@ -1,7 +1,7 @@
 #include "ndi/ndi_runtime.h"
 
 #include "ndi/ndi_symbol.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/standin_runtime.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -18,24 +18,22 @@ public:
     // Runs on the sending thread when a run starts, before its first frame.
     virtual void BeginRun(const FramePass& pass) = 0;
     // Runs on the sending thread for each pass that found the frame dirty. Must not
-    // allocate, and must not wait for the user-interface thread (stopping joins this
+    // allocate, and must not wait for the owner's thread (stopping joins this
     // thread from there).
     virtual void RenderFrame(const FramePass& pass) = 0;
 };
 
 // The steps of re-configuring the output that belong to its owner. They run on the
-// user-interface thread while the sending thread is stopped.
+// owner's thread while the sending thread is stopped, on the output's frame store.
 class ReconfigureSteps {
 public:
     virtual ~ReconfigureSteps() = default;
-    // Shows the output line (e.g. "1280 x 720 - 25.00 fps").
-    virtual void ShowOutputLine(const char* text) = 0;
     // Rescales the cloud and mask pictures to the new output size.
     virtual void RescalePictures(int32_t width, int32_t height) = 0;
     // Renders the gradient, the still clouds when on, refreshes the preview, then
     // composes the logo (whether or not the logo overlay is on).
-    virtual void RenderOnePicture(uint8_t* store, int32_t width, int32_t height) = 0;
+    virtual void RenderOnePicture(int32_t width, int32_t height) = 0;
     // Only when the mask is in use: writes the mask into the alpha bytes and records
     // whether it fitted.
-    virtual void ApplyMask(uint8_t* store, int32_t width, int32_t height) = 0;
+    virtual void ApplyMask(int32_t width, int32_t height) = 0;
 };

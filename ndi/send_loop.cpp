@@ -37,7 +37,6 @@ StartResult NdiOutput::StartSending() {
         m_sending.store(false);
         return StartResult::ThreadFailed;
     }
-    SetButtons({.start = false, .stop = true, .resolutionAndFramerate = false});
     return StartResult::Started;
 }
 
@@ -49,7 +48,6 @@ void NdiOutput::StopSending() {
     if (m_sendThread.joinable()) {
         m_sendThread.join();
     }
-    SetButtons({.start = true, .stop = false, .resolutionAndFramerate = true});
 }
 
 // `frame` is the thread's own copy of the descriptor: the size and the store do not

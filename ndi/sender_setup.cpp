@@ -7,13 +7,6 @@ void FormatSourceName(int32_t instanceNumber, char (&name)[kSourceNameBytes]) {
                   static_cast<long long>(instanceNumber) + 1);
 }
 
-void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]) {
-    const float rate =
-        static_cast<float>(format.frameRateN) / static_cast<float>(format.frameRateD);
-    std::snprintf(line, sizeof line, "%d x %d - %2.2f fps", static_cast<int>(format.width),
-                  static_cast<int>(format.height), static_cast<double>(rate));
-}
-
 bool IsValidOutputFormat(const OutputFormat& format) {
     return format.width > 0 && format.height > 0 && format.width <= frame_limits::kMaxWidth &&
            format.height <= frame_limits::kMaxHeight && format.frameRateN > 0 &&

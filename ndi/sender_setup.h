@@ -33,11 +33,6 @@ inline constexpr std::size_t kSourceNameBytes = 32;
 // "Kova Gradient N" with N = instanceNumber + 1, cut to 31 characters.
 void FormatSourceName(int32_t instanceNumber, char (&name)[kSourceNameBytes]);
 
-// The output line, e.g. "1280 x 720 - 25.00 fps"; the rate is divided in single
-// precision.
-inline constexpr std::size_t kOutputLineBytes = 64;
-void FormatOutputLine(const OutputFormat& format, char (&line)[kOutputLineBytes]);
-
 constexpr NDIlib_FourCC_video_type_e FourCCFor(bool opaque) {
     return opaque ? NDIlib_FourCC_video_type_BGRX : NDIlib_FourCC_video_type_BGRA;
 }

@@ -5,7 +5,7 @@
 // The two sliders' ranges, as the window offers them and as preset files may hold them.
 inline constexpr int32_t kRotationSliderMin = 10;
 inline constexpr int32_t kRotationSliderMax = 250;
-// Cloud speed in rows a frame; the slider shows it negated, so its top end is -4.
+// Cloud speed in rows per rendered frame; the slider shows it negated, so its top end is -4.
 inline constexpr int32_t kCloudSpeedMin = -4;
 inline constexpr int32_t kCloudSpeedMax = 4;
 

@@ -40,16 +40,12 @@ void PreviewBox::InitPreview() {
         return;
     }
     m_previewBits.reset(new (std::nothrow) uint8_t[kPreviewStoreBytes]);
-    for (PreviewHeader& header : m_bitmapInfo) {
-        header.planes = 1;
-        header.compression = 0;
-    }
 }
 
-int32_t PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t height) {
+bool PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t height) {
     if (!m_previewBits || store == nullptr || width <= 0 || height <= 0 ||
         width > frame_limits::kMaxWidth || height > frame_limits::kMaxHeight) {
-        return 0;
+        return false;
     }
     uint8_t* out = SlotBits(m_writeSlot);
     const std::size_t stride = std::size_t{4} * static_cast<std::size_t>(width);
@@ -71,10 +67,9 @@ int32_t PreviewBox::ConvertHeld(const uint8_t* store, int32_t width, int32_t hei
     PreviewHeader& header = m_bitmapInfo[m_writeSlot];
     header.width = outWidth;
     header.height = -outHeight;
-    header.bitCount = 32;
     m_lastWritten = m_writeSlot;
     m_unpresented = true;
-    return 32;
+    return true;
 }
 
 void PreviewBox::PresentHeld() {
@@ -90,7 +85,7 @@ void PreviewBox::PresentHeld() {
 
 bool PreviewBox::RefreshAlways(const uint8_t* store, int32_t width, int32_t height) {
     ConvertingClaim claim(m_converting);
-    if (!claim.Held() || ConvertHeld(store, width, height) == 0) {
+    if (!claim.Held() || !ConvertHeld(store, width, height)) {
         return false;
     }
     PresentHeld();

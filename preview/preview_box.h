@@ -30,9 +30,6 @@ public:
     struct PreviewHeader {
         int32_t width = 0;
         int32_t height = 0;
-        uint16_t planes = 0;
-        uint16_t bitCount = 0;
-        uint32_t compression = 0;
     };
 
     explicit PreviewBox(QWidget* parent = nullptr);
@@ -80,8 +77,8 @@ private:
     static constexpr uint32_t kFresh = 4;
 
     uint8_t* SlotBits(int slot) const { return m_previewBits.get() + slot * kSlotBytes; }
-    // Both run with m_converting held.
-    int32_t ConvertHeld(const uint8_t* store, int32_t width, int32_t height);
+    // Both run with m_converting held. False when the frame was refused.
+    bool ConvertHeld(const uint8_t* store, int32_t width, int32_t height);
     void PresentHeld();
     void TakeReadySlot();
 

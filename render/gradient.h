@@ -12,8 +12,6 @@ struct GradientParams {
     int32_t fillPattern = 0; // 0 full, 1 horizontal split, 2 vertical split, 3 quad split
 };
 
-// The end-to-end tests still name the reference path by its older name.
-
 // Writes the colour bytes of the first width x height pixels of `store` (rows packed,
 // 4 bytes per pixel) and keeps every alpha byte. Nothing is written for a pattern
 // outside 0..3 or when the block a pattern asks for is empty.

@@ -10,7 +10,7 @@
 
 namespace {
 
-// The store's byte count must fit m_byteSize.
+// The store's byte count must fit ByteSize().
 bool StoreSizeFits(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w * h <= std::numeric_limits<int32_t>::max() / 4;
 }
@@ -32,16 +32,13 @@ void StorePixel(uint8_t* p, uint32_t v) {
 } // namespace
 
 bool ImageBuffer::HoldsPixels() const {
-    return m_pixels != nullptr && m_bitsPerPixel == 32 && m_width > 0 && m_height > 0 &&
-           int64_t{m_byteSize} == int64_t{m_width} * m_height * 4;
+    return m_pixels != nullptr && m_width > 0 && m_height > 0;
 }
 
 void ImageBuffer::Empty() {
     m_pixels.reset();
     m_width = 0;
     m_height = 0;
-    m_byteSize = 0;
-    m_bitsPerPixel = 0;
 }
 
 void ImageBuffer::TakeStore(ImageBuffer& other) {
@@ -51,8 +48,6 @@ void ImageBuffer::TakeStore(ImageBuffer& other) {
     m_pixels = std::move(other.m_pixels);
     m_width = other.m_width;
     m_height = other.m_height;
-    m_byteSize = other.m_byteSize;
-    m_bitsPerPixel = other.m_bitsPerPixel;
     other.Empty();
 }
 
@@ -75,9 +70,6 @@ bool ImageBuffer::AttachResourceBitmap(uint16_t id, PixelPicture bitmap) {
     std::memcpy(m_pixels.get(), m_resourceBitmap.pixels.data(), bytes);
     m_width = m_resourceBitmap.width;
     m_height = m_resourceBitmap.height;
-    m_byteSize = static_cast<int32_t>(bytes);
-    // The store always holds 4-byte pixels; the source's own depth stays with the source.
-    m_bitsPerPixel = 32;
     m_loaded = true;
     return true;
 }
@@ -96,8 +88,6 @@ bool ImageBuffer::AttachFileImage(PixelPicture image) {
     m_pixels = std::move(store);
     m_width = m_fileImage.width;
     m_height = m_fileImage.height;
-    m_byteSize = static_cast<int32_t>(bytes);
-    m_bitsPerPixel = 32;
     m_loaded = true;
     return true;
 }
@@ -115,8 +105,6 @@ bool ImageBuffer::ScaleToSize(int32_t w, int32_t h, const PixelPicture& source) 
     m_pixels = std::move(store);
     m_width = w;
     m_height = h;
-    m_byteSize = static_cast<int32_t>(bytes);
-    m_bitsPerPixel = 32;
     if (source.bitsPerPixel != 32) {
         SetOpaque();
     }
@@ -127,7 +115,7 @@ bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
     if (!source.m_loaded) {
         return false;
     }
-    if (source.m_byteSize == 0) {
+    if (source.ByteSize() == 0) {
         // A source emptied by a failed rescale: its mirror is empty too, rather than a
         // stale picture of another size.
         Empty();
@@ -141,17 +129,15 @@ bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
         ReverseRows();
         return true;
     }
-    if (m_byteSize != source.m_byteSize || m_pixels == nullptr) {
+    if (ByteSize() != source.ByteSize() || m_pixels == nullptr) {
         Empty();
-        m_pixels = NewStore(static_cast<std::size_t>(source.m_byteSize));
+        m_pixels = NewStore(static_cast<std::size_t>(source.ByteSize()));
         if (m_pixels == nullptr) {
             return false;
         }
-        m_byteSize = source.m_byteSize;
     }
     m_width = source.m_width;
     m_height = source.m_height;
-    m_bitsPerPixel = source.m_bitsPerPixel;
     const std::size_t stride = static_cast<std::size_t>(m_width) * 4;
     for (int32_t r = 0; r < m_height; ++r) {
         std::memcpy(m_pixels.get() + stride * r,
@@ -229,7 +215,7 @@ bool ImageBuffer::ApplyMaskAlpha(uint8_t* frame, int32_t W, int32_t H, bool inve
 }
 
 bool ImageBuffer::FlipHorizontal() {
-    if (m_byteSize < 16 || !HoldsPixels()) {
+    if (ByteSize() < 16 || !HoldsPixels()) {
         return false;
     }
     for (int32_t r = 0; r < m_height; ++r) {
@@ -246,7 +232,7 @@ bool ImageBuffer::FlipHorizontal() {
 }
 
 bool ImageBuffer::FlipVertical() {
-    if (m_byteSize < 16 || !HoldsPixels()) {
+    if (ByteSize() < 16 || !HoldsPixels()) {
         return false;
     }
     ReverseRows();

@@ -26,8 +26,6 @@ class ImageBuffer {
 public:
     int32_t m_width = 0;
     int32_t m_height = 0;
-    int32_t m_byteSize = 0;
-    int32_t m_bitsPerPixel = 0;
     std::string m_fileTitle; // UTF-8, set by the callers of the file load
     std::string m_filePath;
     PixelPicture m_fileImage;      // the decoded image file; empty until one loads
@@ -62,6 +60,7 @@ public:
     void SetOpaque();
 
     bool Drawable() const;
+    int32_t ByteSize() const { return 4 * m_width * m_height; }
 
     // Blends the picture over the frame (W x H pixels, rows packed) at the position the
     // placement gives (see PlaceOnFrame), clipped to the frame.

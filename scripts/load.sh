@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # What N headless copies cost while they send with the colours rotating and the clouds
-# on: frames per second actually published, CPU share of one core and resident memory
-# per copy, plus totals. The copies share a private session bus, each runs in its own
-# temporary folder (its own "default.skf" and "last.skf") and publishes through the
-# built-in stand-in, or through the vendor's NDI runtime with --runtime. Usage:
+# on: frames per second actually published, CPU share of one core, resident memory and
+# of it the private anonymous part (RssAnon: heap, stacks, private mappings; not the
+# program's files or shared memory) per copy, plus totals. The copies share a private
+# session bus, each runs in its own temporary folder (its own "default.skf" and
+# "last.skf") and publishes through the built-in stand-in, or through the vendor's NDI
+# runtime with --runtime. Usage:
 #   scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]
 #                     [--window SECONDS] [--warmup SECONDS] [--bin DIR]
 #     N          1 to 8 copies
@@ -306,25 +308,32 @@ for pid in "${pids[@]}"; do
     fi
     [ -n "$format" ] || fail "\"Kova Gradient $n\" was not listed by skyfill-monitor"
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status")
+    anon=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status")
+    if [ -z "$rss" ] || [ -z "$anon" ]; then
+        fail "no resident memory in /proc/$pid/status"
+    fi
     rows+="$n $pid ${framesStart[$pid]} ${framesEnd[$pid]} ${cpuStart[$pid]} ${cpuEnd[$pid]}"
-    rows+=" $rss $format"$'\n'
+    rows+=" $rss $anon $format"$'\n'
 done
 
-# Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB size rate
+# Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB anonKiB size rate
 printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" '
     BEGIN {
         span = t1 - t0
-        printf "%-5s %-8s %-19s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%", "rss MB"
+        printf "%-5s %-8s %-19s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%", "rss MB",
+            "anon MB"
     }
     {
         fps = $6 > $4 ? ($5 - $3) * 1e9 / ($6 - $4) : 0
         cpu = 100 * ($8 - $7) / hz / span
         rss = $9 / 1024
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f\n", $1, $2, $10 " " $11, fps, cpu, rss
-        tf += fps; tc += cpu; tr += rss
+        anon = $10 / 1024
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f %8.1f\n", $1, $2, $11 " " $12, fps, cpu, rss,
+            anon
+        tf += fps; tc += cpu; tr += rss; ta += anon
     }
     END {
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f\n", "total", "", "", tf, tc, tr
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f %8.1f\n", "total", "", "", tf, tc, tr, ta
         printf "window %.2f s\n", span
     }'
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)

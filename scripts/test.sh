@@ -15,7 +15,7 @@ export QT_QPA_PLATFORM=offscreen
 # tests/. The tsan build makes only these; each must be built and have tests in the
 # labelled run, and no other may be built, so a lost label stops the run, and so does a
 # new THREADED binary until it is named here.
-THREADED_BINARIES="copy_control_tests e2e_window_tests engine_threaded_tests mask_window_tests
+THREADED_BINARIES="bus_tests e2e_session_tests engine_threaded_tests session_tests
 ndi_threaded_tests preview_tests window_tests"
 
 check_threaded_run() {

@@ -2,8 +2,8 @@
 
 // skyfill-monitor's side for real NDI sources, through the vendor runtime when one loads.
 
-#include "ndi/ndi_receive.h"
 #include "ndi/ndi_runtime.h"
+#include "ndi_receive/ndi_receive.h"
 
 #include <memory>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "tools/monitor_standin.h"
 
 #include "ndi/ndi_abi.h"
-#include "ndi/segment_directory.h"
+#include "ndi_standin/segment_directory.h"
 #include "tools/escaped_text.h"
 #include "tools/frame_timing.h"
 

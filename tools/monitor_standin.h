@@ -2,7 +2,7 @@
 
 // skyfill-monitor's side for the built-in stand-in runtime's shared-memory sources.
 
-#include "ndi/segment_reader.h"
+#include "ndi_standin/segment_reader.h"
 
 #include <optional>
 #include <string>

@@ -4,6 +4,7 @@
 
 #include "resources/generator/clouds.h"
 #include "resources/generator/drawings.h"
+#include "resources/picture_ids.h"
 
 #include <QImage>
 #include <QString>
@@ -27,15 +28,16 @@ int main(int argc, char** argv) {
     const Colour dialogGrey{240, 240, 240};
     const Colour white{255, 255, 255};
     const std::pair<int, QImage> pictures[] = {
-        {134, MakeLogo()},
-        {137, MakeClouds(1280, 720, {137u, 260.0, 0.02, 0.30, 0, 111})},
-        {139, MakeClouds(1920, 1080, {139u, 420.0, -0.15, 0.45, 12, 126})},
-        {190, MakeSupportPicture()},
-        {140, Opaque(64, 48, [](int x, int y) { return SkyScene(x, y, 64, 48, nullptr); })},
-        {141, MakeIcon(38, 29, {59, 89, 152}, true, dialogGrey)},
-        {142, MakeIcon(38, 29, {205, 32, 31}, false, dialogGrey)},
-        {195, MakeIcon(38, 29, {59, 89, 152}, true, white)},
-        {196, MakeIcon(38, 29, {205, 32, 31}, false, white)},
+        {picture::kLogo, MakeLogo()},
+        {picture::kClouds720, MakeClouds(1280, 720, {137u, 260.0, 0.02, 0.30, 0, 111})},
+        {picture::kClouds1080, MakeClouds(1920, 1080, {139u, 420.0, -0.15, 0.45, 12, 126})},
+        {picture::kSupport, MakeSupportPicture()},
+        {picture::kProgram,
+         Opaque(64, 48, [](int x, int y) { return SkyScene(x, y, 64, 48, nullptr); })},
+        {picture::kSocialIcon, MakeIcon(38, 29, {59, 89, 152}, true, dialogGrey)},
+        {picture::kVideoIcon, MakeIcon(38, 29, {205, 32, 31}, false, dialogGrey)},
+        {picture::kSocialIconOnWhite, MakeIcon(38, 29, {59, 89, 152}, true, white)},
+        {picture::kVideoIconOnWhite, MakeIcon(38, 29, {205, 32, 31}, false, white)},
     };
     for (const auto& [id, image] : pictures) {
         const QString path = folder + QStringLiteral("/%1.png").arg(id);

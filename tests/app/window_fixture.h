@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/menu_tables.h"
+#include "session/copy_session.h"
 #include "tests/app/window_test_support.h"
 #include "ui_main_window.h"
 
@@ -10,44 +10,45 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// One window alone on the counting stand-in, its questions answered by `prompts` and
-// the pages it opens collected in `opened`.
+// One window over a session alone on the counting stand-in, its questions answered by
+// `prompts` and the pages it opens collected in `opened`.
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WindowEnvironment environment = AloneEnvironment(prompts, 4242);
-        environment.openUrl = [this](const QUrl& url) { opened << url; };
-        window = std::make_unique<MainWindow>(std::move(environment));
+        session = std::make_unique<CopySession>(AloneSession(4242));
+        window = std::make_unique<MainWindow>(*session, Environment(prompts));
     }
     void TearDown() override {
-        if (window && window->Output() != nullptr) {
-            window->OnStop();
-        }
         window.reset();
+        if (session->Output() != nullptr) {
+            session->StopSending();
+        }
+        session.reset();
+    }
+
+    WindowEnvironment Environment(UserPrompts& answers) {
+        WindowEnvironment environment;
+        environment.prompts = &answers;
+        environment.openUrl = [this](const QUrl& url) { opened << url; };
+        return environment;
     }
 
     void StartAndSettle() {
         ASSERT_TRUE(window->Start());
-        window->OnSettleTimer();
-        ASSERT_TRUE(window->Output()->HasSender());
+        session->SettleNumber();
+        ASSERT_TRUE(session->Output()->HasSender());
     }
 
     uint32_t Pixel(int x, int y) {
         uint32_t v;
-        std::memcpy(&v, window->Output()->FrameStore() + (y * window->Format().width + x) * 4, 4);
+        std::memcpy(&v, session->Output()->FrameStore() + (y * session->Format().width + x) * 4, 4);
         return v;
     }
 
     Ui::MainWindow& ui() { return window->Controls(); }
 
-    // A colour changed without a handler, as the rotation changes them.
-    void SetCurrentColour(uint32_t argb) {
-        GeneratorSettings settings = window->Settings();
-        settings.currentColours[0] = ColourRecord::FromValue(argb);
-        window->Engine().Apply(settings);
-    }
-
     ScriptedPrompts prompts;
     QList<QUrl> opened;
+    std::unique_ptr<CopySession> session;
     std::unique_ptr<MainWindow> window;
 };

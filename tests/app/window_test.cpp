@@ -1,24 +1,22 @@
-// The main window driven as a user drives it, on the built-in stand-in runtime.
+// The window as a face of its session: controls send commands, the session's state is
+// shown, keyboard and accessibility, and its questions become message boxes.
 
-#include "app/bus_link.h"
+#include "app/menu_button.h"
 #include "tests/app/window_fixture.h"
 #include "ui_main_window.h"
+#include "vocabulary/output_formats.h"
 
 #include <QAccessible>
-#include <QDBusConnection>
-#include <QElapsedTimer>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
-#include <cstring>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST_F(WindowTest, FirstStartShowsSlotOneOfTheDefaultTableAndBecomesNumberOne) {
+TEST_F(WindowTest, FirstStartShowsTheSessionsStateAndTitlesTheSettledNumber) {
     ASSERT_TRUE(window->Start());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kova NDI® Skyfill"));
     EXPECT_EQ(ui().m_statusLine->text(),
@@ -27,114 +25,57 @@ TEST_F(WindowTest, FirstStartShowsSlotOneOfTheDefaultTableAndBecomesNumberOne) {
     EXPECT_TRUE(ui().m_cloudCheck->isChecked());
     EXPECT_TRUE(ui().m_presetRadio0->isChecked());
     EXPECT_EQ(ui().m_periodLabel->text(), QStringLiteral("Period 210ms"));
-    EXPECT_EQ(window->Settings().rotationPeriodMs, 210);
-    EXPECT_TRUE(window->RotationTimer().isActive());
-    EXPECT_TRUE(window->SettleTimer().isActive());
-    EXPECT_TRUE(window->LogoTimer().isActive());
+    EXPECT_EQ(ui().m_rotationSpeedSlider->value(), 50);
     EXPECT_FALSE(ui().m_stopButton->isEnabled());
-    EXPECT_FALSE(window->Output()->HasSender()); // none until the number is settled
-    EXPECT_EQ(window->Settings().logoOn, 1);
+    EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("1280 x 720"));
+    EXPECT_EQ(ui().m_frameRateButton->text(), QStringLiteral("25p"));
 
-    window->OnSettleTimer();
-    EXPECT_FALSE(window->SettleTimer().isActive());
+    session->SettleNumber();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 1"));
-    EXPECT_TRUE(window->Output()->HasSender());
-    EXPECT_EQ(CountingRuntime::sends, 1);
     EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("1280 x 720 - 25.00 fps"));
-    EXPECT_EQ(window->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRX);
-    // The clouds lie over the gradient; without them the corner is the top-left colour.
-    EXPECT_NE(Pixel(0, 0), 0xFF00B5BDu);
     ui().m_cloudCheck->click();
+    EXPECT_FALSE(session->Settings().cloudsOn);
     EXPECT_EQ(Pixel(0, 0), 0xFF00B5BDu);
 }
 
-TEST_F(WindowTest, ResolutionAndFramerateMenusReconfigureEvenWithoutAChange) {
+TEST_F(WindowTest, MenusSendTheirItemsAndShowTheFormat) {
     StartAndSettle();
-    window->OnResolutionChosen(ResolutionItemOf(720, 576)); // 720 x 576
+    emit ui().m_resolutionButton->itemChosen(OutputSizeItem(720, 576));
     EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("720 x 576"));
-    EXPECT_EQ(window->Output()->VideoFrame().xres, 720);
-    EXPECT_FLOAT_EQ(window->Output()->VideoFrame().picture_aspect_ratio, 16.0f / 9.0f);
+    EXPECT_EQ(session->Output()->VideoFrame().xres, 720);
     const int creates = CountingRuntime::creates;
-    window->OnResolutionChosen(ResolutionItemOf(4096, 2160)); // 4096 x 2160 is not taken
-    window->OnResolutionChosen(-1);                           // the menu closed without a choice
-    EXPECT_EQ(window->Format().width, 720);
-    EXPECT_EQ(window->Format().height, 576);
+    emit ui().m_resolutionButton->itemChosen(OutputSizeItem(4096, 2160)); // offered, not taken
     EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("720 x 576"));
-    EXPECT_EQ(CountingRuntime::creates, creates + 2);
+    EXPECT_EQ(CountingRuntime::creates, creates + 1);
 
-    window->OnFrameRateChosen(FrameRateItemOf(1001));
-    EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("720 x 576 - 29.97 fps"));
-    EXPECT_EQ(window->Output()->VideoFrame().frame_rate_D, 1001);
+    emit ui().m_frameRateButton->itemChosen(FrameRateItemNamed("29.97"));
     EXPECT_EQ(ui().m_frameRateButton->text(), QStringLiteral("29.97p"));
-    window->OnFrameRateChosen(-1);
-    EXPECT_EQ(window->Format().frameRateD, 1001);
-    EXPECT_EQ(CountingRuntime::creates, creates + 4);
-}
-
-TEST_F(WindowTest, StatusLineFollowsCloudsRotationAndPattern) {
-    StartAndSettle();
-    ui().m_cloudCheck->click();
-    EXPECT_EQ(ui().m_statusLine->text(),
-              QStringLiteral("Full screen - Static background - no clouds"));
-    ui().m_cloudCheck->click();
-    window->OnCloudSetChosen(1);
+    EXPECT_EQ(ui().m_outputInfo->text(), QStringLiteral("720 x 576 - 29.97 fps"));
+    emit ui().m_cloudSetButton->itemChosen(1);
     EXPECT_EQ(ui().m_cloudSetButton->text(), QStringLiteral("2"));
     ui().m_fillQuad->click();
     ui().m_rotationCw->click();
     EXPECT_EQ(ui().m_statusLine->text(),
               QStringLiteral("Quad split - Rotating clockwise - plus clouds 2"));
-    EXPECT_EQ(window->Settings().fillPattern, 3);
-    EXPECT_EQ(window->Settings().rotationMode, 1);
-    // Quad split renders the top-left colour into all four corners at once.
-    ui().m_cloudCheck->click();
-    EXPECT_EQ(Pixel(1279, 719) & 0xFFFFFF, 0x00B5BDu);
-    ui().m_cloudCheck->click();
-    window->OnCloudSetChosen(-1);
-    EXPECT_EQ(window->Settings().cloudSet, 1);
 }
 
-TEST_F(WindowTest, ColourPickKeepsAlphaByteAndRendersWhenStopped) {
-    StartAndSettle();
-    ui().m_cloudCheck->click(); // clouds off: the corner pixel is the gradient's own
-    GeneratorSettings settings = window->Settings();
-    settings.baseColours[0].alpha = 0x7F; // as a preset file may hold it
-    settings.previewEveryFrame = false;   // the preview off
-    window->Engine().Apply(settings);
-    window->Engine().Composer().SetPreviewOnce(false);
-    window->OnColourPicked(0, 0x00203040); // red 40, green 30, blue 20
-    EXPECT_EQ(window->Settings().baseColours[0].Value(), 0x7F403020u);
-    EXPECT_EQ(window->Settings().currentColours[0].Value(), 0x7F403020u);
-    EXPECT_EQ(Pixel(0, 0), 0xFF403020u); // the frame's own alpha stays
-    EXPECT_EQ(window->PreviewMode(), 1); // the preview shows the change once
-}
-
-TEST_F(WindowTest, SlidersSetPeriodAndCloudSpeed) {
+// The cloud slider's position is the speed: its top end moves the clouds up fastest.
+TEST_F(WindowTest, SlidersSendTheirPositionsAndShowPeriodAndSpeed) {
     StartAndSettle();
     ui().m_rotationSpeedSlider->setValue(250);
     EXPECT_EQ(ui().m_periodLabel->text(), QStringLiteral("Period 10ms"));
-    EXPECT_EQ(window->Presets().m_presetSlots[0].rotationSliderPosition, 250);
-    EXPECT_TRUE(window->RotationTimer().isActive());
-    ui().m_cloudSpeedSlider->setValue(-4);
-    EXPECT_EQ(window->Settings().cloudSpeed, 4);
-    EXPECT_EQ(ui().m_cloudSpeedLabel->text(), QStringLiteral("Cloud speed 4"));
-}
-
-// The top end of the slider is position -4: the clouds move up fastest.
-TEST_F(WindowTest, CloudSpeedSliderTopEndMovesTheCloudsUpFastest) {
-    StartAndSettle();
+    EXPECT_EQ(session->Presets().m_presetSlots[0].rotationSliderPosition, 250);
     QSlider* slider = ui().m_cloudSpeedSlider;
     // A click on the groove pages toward the click, and one page spans the range.
     QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, 2));
-    EXPECT_EQ(slider->value(), -4);
-    EXPECT_EQ(window->Settings().cloudSpeed, 4);
-    EXPECT_EQ(window->Presets().m_presetSlots[0].cloudSpeed, 4);
+    EXPECT_EQ(slider->value(), 4);
+    EXPECT_EQ(session->Settings().cloudSpeed, 4);
     EXPECT_EQ(ui().m_cloudSpeedLabel->text(), QStringLiteral("Cloud speed 4"));
-
-    slider->setValue(4);
+    slider->setValue(-4);
     QTest::keyClick(slider, Qt::Key_Up);
-    EXPECT_EQ(window->Settings().cloudSpeed, -3);
+    EXPECT_EQ(session->Settings().cloudSpeed, -3);
     QTest::keyClick(slider, Qt::Key_PageUp);
-    EXPECT_EQ(window->Settings().cloudSpeed, 4);
+    EXPECT_EQ(session->Settings().cloudSpeed, 4);
 }
 
 // What assistive technology does: the control's own toggle action, with no click.
@@ -152,94 +93,62 @@ TEST_F(WindowTest, ControlsToggledThroughAccessibilityActAsWhenClicked) {
     ToggleAccessibly(ui().m_cloudCheck);
     EXPECT_EQ(ui().m_statusLine->text(),
               QStringLiteral("Quad split - Rotating clockwise - no clouds"));
-    EXPECT_EQ(window->Settings().rotationMode, 1);
-    EXPECT_EQ(Pixel(1279, 719) & 0xFFFFFF, 0x00B5BDu); // quad split, rendered
     ToggleAccessibly(ui().m_previewCheck);
-    EXPECT_EQ(window->PreviewMode(), 0);
+    EXPECT_EQ(session->Preview(), PreviewMode::Off);
     ToggleAccessibly(ui().m_useMaskCheck);
-    EXPECT_EQ(window->Settings().useMask, 1);
-    EXPECT_EQ(window->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRA);
+    EXPECT_TRUE(session->Settings().useMask);
+    EXPECT_EQ(session->Output()->VideoFrame().FourCC, NDIlib_FourCC_video_type_BGRA);
     ToggleAccessibly(ui().m_invertCheck);
     ToggleAccessibly(ui().m_useMaskAlphaCheck);
     ToggleAccessibly(ui().m_revealAlphaCheck);
-    EXPECT_EQ(window->Settings().invertTransparency, 1);
-    EXPECT_EQ(window->Settings().useMaskAlpha, 1);
-    EXPECT_EQ(window->Settings().revealAlpha, 1);
+    EXPECT_TRUE(session->Settings().invertTransparency);
+    EXPECT_TRUE(session->Settings().useMaskAlpha);
+    EXPECT_TRUE(session->Settings().revealAlpha);
 
-    // Slot "2" takes over; slot "1" keeps the edits.
+    // Slot "2" takes over and its look is shown; slot "1" keeps the edits.
     ToggleAccessibly(ui().m_presetRadio1);
-    EXPECT_EQ(window->Presets().m_presetSlot, 1);
-    EXPECT_EQ(window->LastAppliedSlot(), 0);
-    EXPECT_EQ(window->Presets().m_presetSlots[0].fillPattern, 3);
-    EXPECT_EQ(window->Presets().m_presetSlots[0].useMask, 1);
-    EXPECT_EQ(window->Settings().useMask, 0);
+    EXPECT_EQ(session->Presets().m_presetSlot, 1);
+    EXPECT_EQ(session->LastAppliedSlot(), 0);
+    EXPECT_EQ(session->Presets().m_presetSlots[0].fillPattern, 3);
+    EXPECT_FALSE(ui().m_useMaskCheck->isChecked());
+    EXPECT_TRUE(ui().m_fillHSplit->isChecked());
     EXPECT_EQ(ui().m_statusLine->text(),
               QStringLiteral("Horizontal split - Rotating clockwise - plus clouds 1"));
 }
 
-// A click both checks a button and reports the click: the handler still runs once. The
-// program's own checking of buttons runs none.
-TEST_F(WindowTest, OneHandlerRunPerUserActAndNoneForTheProgramsOwnChanges) {
+// A click both checks a button and reports the click: the command is still sent once.
+// What another face changes is shown without sending a command back.
+TEST_F(WindowTest, OneCommandPerUserActAndNoneForWhatTheWindowShows) {
     StartAndSettle();
     ui().m_rotationCw->click();
     QTest::mouseClick(ui().m_presetRadio4, Qt::LeftButton);
-    EXPECT_EQ(window->LastAppliedSlot(), 0); // a second run would make it 4
-    EXPECT_EQ(window->Presets().m_presetSlots[0].rotationMode, 1);
+    EXPECT_EQ(session->LastAppliedSlot(), 0); // a second command would make it 4
+    EXPECT_EQ(session->Presets().m_presetSlots[0].rotationMode, 1);
     // The button of the active slot changes nothing on screen and still stores the slot.
     ui().m_rotationCcw->click();
     QTest::keyClick(ui().m_presetRadio4, Qt::Key_Space);
-    EXPECT_EQ(window->LastAppliedSlot(), 4);
-    EXPECT_EQ(window->Presets().m_presetSlots[4].rotationMode, 2);
+    EXPECT_EQ(session->LastAppliedSlot(), 4);
+    EXPECT_EQ(session->Presets().m_presetSlots[4].rotationMode, 2);
 
-    // Quad split, clockwise, clouds on: any handler would show it in the status line.
-    const QString status = ui().m_statusLine->text();
-    window->ApplySlot(3);
-    EXPECT_TRUE(ui().m_cloudCheck->isChecked());
+    ASSERT_FALSE(session->SelectSlot(3, Caller::Program).Refused());
+    EXPECT_EQ(session->LastAppliedSlot(), 4);
+    EXPECT_TRUE(ui().m_presetRadio3->isChecked());
     EXPECT_TRUE(ui().m_fillQuad->isChecked());
-    EXPECT_EQ(ui().m_statusLine->text(), status);
+    EXPECT_TRUE(ui().m_rotationCw->isChecked());
 }
 
-TEST_F(WindowTest, RotationAdvancesOnlyWhileSending) {
+TEST_F(WindowTest, StartAndStopButtonsFollowSending) {
     StartAndSettle();
-    ui().m_rotationCcw->click();
-    const ColourRecord before = window->Settings().currentColours[0];
-    for (int i = 0; i < 50; ++i) {
-        window->OnRotationTimer();
-    }
-    EXPECT_EQ(window->Settings().currentColours[0], before);
-    EXPECT_EQ(window->Engine().RotationPhase(), 0);
-
     ui().m_startButton->click();
-    EXPECT_EQ(window->Sending(), 1);
+    EXPECT_TRUE(session->Sending());
     EXPECT_FALSE(ui().m_startButton->isEnabled());
     EXPECT_FALSE(ui().m_resolutionButton->isEnabled());
+    EXPECT_FALSE(ui().m_frameRateButton->isEnabled());
     EXPECT_TRUE(ui().m_stopButton->isEnabled());
-    for (int i = 0; i < 50; ++i) {
-        window->OnRotationTimer();
-    }
-    EXPECT_EQ(window->Engine().RotationPhase(), 50);
-    EXPECT_NE(window->Settings().currentColours[0], before);
-    EXPECT_EQ(window->Engine().Published().currentColours[0], window->Settings().currentColours[0]);
     ui().m_stopButton->click();
-    EXPECT_EQ(window->Sending(), 0);
+    EXPECT_FALSE(session->Sending());
     EXPECT_TRUE(ui().m_startButton->isEnabled());
     EXPECT_TRUE(ui().m_frameRateButton->isEnabled());
-}
-
-TEST_F(WindowTest, StartBeforeTheNumberIsSettledIsRefused) {
-    ASSERT_TRUE(window->Start());
-    window->OnStart();
-    EXPECT_EQ(window->Sending(), 0);
-    EXPECT_TRUE(ui().m_startButton->isEnabled());
-    EXPECT_EQ(CountingRuntime::sends, 0);
-}
-
-TEST_F(WindowTest, LogoEndsAfterTheFirstTimerForHighDraws) {
-    ASSERT_TRUE(window->Start()); // draw 7
-    window->OnLogoTimer();
-    EXPECT_EQ(window->Settings().logoOn, 0);
-    EXPECT_FALSE(window->LogoTimer().isActive());
-    EXPECT_FALSE(window->LogoLateTimer().isActive());
 }
 
 TEST_F(WindowTest, DecliningExitChangesNothingAndEscapeAsks) {
@@ -250,39 +159,49 @@ TEST_F(WindowTest, DecliningExitChangesNothingAndEscapeAsks) {
     QApplication::sendEvent(window.get(), &escape);
     ASSERT_EQ(prompts.asked.size(), 1);
     EXPECT_EQ(prompts.asked[0], QStringLiteral("Quit Skyfill|OK to exit?"));
-    EXPECT_FALSE(window->HasEnded());
-    EXPECT_EQ(window->Sending(), 1);
+    EXPECT_FALSE(session->HasEnded());
+    EXPECT_TRUE(session->Sending());
 
     prompts.answers = {false};
     window->show();
     window->close(); // the window's close button asks too
     EXPECT_EQ(prompts.asked.size(), 2);
-    EXPECT_FALSE(window->HasEnded());
+    EXPECT_TRUE(window->isVisible());
 
     prompts.answers = {true};
-    window->OnOK();
-    EXPECT_TRUE(window->HasEnded());
-    EXPECT_EQ(window->Sending(), 0);
-    EXPECT_EQ(window->Output(), nullptr);
+    ui().m_exitButton->click();
+    EXPECT_TRUE(session->HasEnded());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
     EXPECT_EQ(CountingRuntime::destroyed, 1);
-    window.reset();
-    EXPECT_EQ(CountingRuntime::destroyed, 1); // not shut down twice
 }
 
-TEST_F(WindowTest, FailedRuntimeIsReportedAndNothingElseIsTouched) {
-    CountingRuntime::failInitialise = true;
-    EXPECT_FALSE(window->Start());
-    ASSERT_EQ(prompts.told.size(), 1);
-    EXPECT_EQ(prompts.told[0], QStringLiteral("Skyfill|Cannot run NDI - for some reason."));
-    EXPECT_EQ(window->Output(), nullptr);
-    EXPECT_FALSE(window->RotationTimer().isActive());
-    window->OnSettleTimer();
-    window->OnStart();
-    window->UpdateStatusLine();
-    window->OnResolutionChosen(ResolutionItemOf(1920, 1080));
-    window.reset();
-    EXPECT_EQ(CountingRuntime::destroyed, 0);
-    EXPECT_EQ(CountingRuntime::creates, 0);
+TEST_F(WindowTest, ATerminationSignalClosesRealMessageBoxesAndNothingWaitsAfterIt) {
+    window = std::make_unique<MainWindow>(*session, [this] {
+        WindowEnvironment environment = Environment(prompts);
+        environment.prompts = nullptr; // real boxes, on the offscreen screen
+        return environment;
+    }());
+    StartAndSettle();
+    // Should anything still wait for an answer, this answers it, so the test fails
+    // rather than hangs.
+    bool rescued = false;
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&rescued] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            rescued = true;
+            box->reject();
+        }
+    });
+    watchdog.start(20000);
+    const SavesFail failing;
+    // The signal comes while "OK to exit?" is open; the save at exit then fails, and its
+    // message goes to standard error instead of a box.
+    QTimer::singleShot(0, window.get(), [this] { session->ShutDownNow(); });
+    ui().m_exitButton->click();
+    EXPECT_FALSE(rescued);
+    EXPECT_TRUE(session->HasEnded());
+    EXPECT_EQ(CountingRuntime::destroyed, 1);
 }
 
 TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
@@ -291,7 +210,7 @@ TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
     QApplication::sendEvent(window.get(), &f1);
     ui().m_makerLinkButton->click();
     ui().m_ndiLinkButton->click();
-    window->OnWindowCommand(WindowCommand::Help);
+    window->RunCommand(WindowCommand::Help);
     ASSERT_EQ(opened.size(), 4);
     EXPECT_EQ(opened[0], MainWindow::kHelpPage);
     EXPECT_EQ(opened[1], MainWindow::kMakerHomePage);
@@ -307,6 +226,9 @@ TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
                                   QStringLiteral("&Load Presets from file"),
                                   QStringLiteral("Open online help (ReadMe file)"),
                                   QStringLiteral("&About Skyfill...")}));
+    // The session's messages become message boxes.
+    window->RunCommand(WindowCommand::SaveDefaults);
+    EXPECT_EQ(prompts.told.last(), QStringLiteral("Save File|Current presets saved as defaults"));
 }
 
 } // namespace

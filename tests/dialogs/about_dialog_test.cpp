@@ -1,7 +1,7 @@
 // The About box's lines, with the stand-in runtime's version text and with others.
 
 #include "dialogs/about_dialog.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/standin_runtime.h"
 #include "ui_about_dialog.h"
 
 #include <QSignalSpy>

@@ -3,7 +3,7 @@
 
 #include "dialogs/about_dialog.h"
 #include "dialogs/support_dialog.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/standin_runtime.h"
 #include "preview/preview_box.h"
 #include "render/gradient.h"
 

@@ -4,8 +4,8 @@
 // view of what Skyfill publishes through it. Discovery asks the loopback address
 // directly: test machines have no mDNS responder.
 
-#include "ndi/ndi_receive.h"
 #include "ndi/ndi_runtime.h"
+#include "ndi_receive/ndi_receive.h"
 
 #include <QString>
 #include <QSysInfo>

@@ -72,14 +72,14 @@ TEST(SettingsEdits, SlidersSetTheirSettingAndTheSelectedSlot) {
     SetRotationSlider(settings, presets, 250);
     EXPECT_EQ(settings.rotationPeriodMs, 10);
     EXPECT_EQ(presets.m_presetSlots[3].rotationSliderPosition, 250);
-    SetCloudSlider(settings, presets, -4); // top end of the vertical slider
+    SetCloudSpeed(settings, presets, 4);
     EXPECT_EQ(settings.cloudSpeed, 4);
     EXPECT_EQ(presets.m_presetSlots[3].cloudSpeed, 4);
     EXPECT_EQ(presets.m_presetSlots[0].cloudSpeed, 0);
 
     presets.m_presetSlot = 9; // out of range: no slot is written
     const auto before = BytesOf(presets);
-    SetCloudSlider(settings, presets, 2);
+    SetCloudSpeed(settings, presets, -2);
     EXPECT_EQ(settings.cloudSpeed, -2);
     EXPECT_EQ(BytesOf(presets), before);
 }

@@ -277,7 +277,7 @@ protected:
 TEST_F(MaskFile, AFailedLoadKeepsThePreviousMask) {
     ImageBuffer mask;
     ASSERT_TRUE(imageio::LoadImageFile(mask, Write("a.png", Encode(Pattern(9, 6, true), "png"))));
-    const std::vector<uint8_t> store(mask.m_pixels.get(), mask.m_pixels.get() + mask.m_byteSize);
+    const std::vector<uint8_t> store(mask.m_pixels.get(), mask.m_pixels.get() + mask.ByteSize());
     const std::vector<uint8_t> kept = mask.m_fileImage.pixels;
     const QByteArray cut = Encode(Pattern(30, 30, false), "png").left(100);
     EXPECT_FALSE(imageio::LoadImageFile(mask, Write("cut.png", cut)));
@@ -285,7 +285,7 @@ TEST_F(MaskFile, AFailedLoadKeepsThePreviousMask) {
     EXPECT_FALSE(imageio::LoadImageFile(mask, Write("empty.png", QByteArray())));
     EXPECT_EQ(mask.m_width, 9);
     EXPECT_EQ(mask.m_height, 6);
-    EXPECT_TRUE(std::vector<uint8_t>(mask.m_pixels.get(), mask.m_pixels.get() + mask.m_byteSize) ==
+    EXPECT_TRUE(std::vector<uint8_t>(mask.m_pixels.get(), mask.m_pixels.get() + mask.ByteSize()) ==
                 store);
     EXPECT_TRUE(mask.m_fileImage.pixels == kept);
 }

@@ -103,7 +103,7 @@ TEST(Pictures, CloudsRescaleWithinTheirAlphaRange) {
     for (auto [w, h] : {std::pair{640, 360}, std::pair{1920, 1080}}) {
         ASSERT_TRUE(clouds.ScaleToSize(w, h, clouds.m_resourceBitmap));
         PixelPicture scaled;
-        scaled.pixels.assign(clouds.m_pixels.get(), clouds.m_pixels.get() + clouds.m_byteSize);
+        scaled.pixels.assign(clouds.m_pixels.get(), clouds.m_pixels.get() + clouds.ByteSize());
         EXPECT_LE(AlphaRange(scaled).second, 111);
     }
 }
@@ -116,7 +116,7 @@ TEST(Pictures, TheSupportPictureAsLogoIsOpaque) {
     EXPECT_EQ(logo.m_width, 640);
     EXPECT_EQ(logo.m_resourceBitmap.bitsPerPixel, 24);
     PixelPicture store;
-    store.pixels.assign(logo.m_pixels.get(), logo.m_pixels.get() + logo.m_byteSize);
+    store.pixels.assign(logo.m_pixels.get(), logo.m_pixels.get() + logo.ByteSize());
     EXPECT_EQ(AlphaRange(store), (std::pair{255, 255}));
 }
 

@@ -1,5 +1,5 @@
 #include "ndi/ndi_runtime.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/standin_runtime.h"
 #include "tests/ndi/double_access.h"
 
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // skyfill-monitor run as its own process on what this test process publishes through
 // the stand-in runtime, or puts in /dev/shm by hand.
 
-#include "ndi/standin_runtime.h"
-#include "ndi/standin_segment.h"
+#include "ndi_standin/standin_runtime.h"
+#include "ndi_standin/standin_segment.h"
 
 #include <cstdlib>
 #include <cstring>

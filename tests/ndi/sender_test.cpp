@@ -14,25 +14,21 @@ namespace {
 // double had seen at that moment, so the order against the runtime is checkable.
 class RecordingSteps : public ReconfigureSteps {
 public:
-    explicit RecordingSteps(DoubleRuntime& runtime) : m_runtime(runtime) {}
+    RecordingSteps(DoubleRuntime& runtime, uint8_t* store) : m_runtime(runtime), m_store(store) {}
 
     struct Step {
         std::string name;
         int32_t runtimeCallsBefore;
     };
     std::vector<Step> steps;
-    std::string outputLine;
     bool alphaOpaqueAtMask = false;
     // What the mask writes into every alpha byte; -1 writes nothing (wrong-size mask).
     int maskAlpha = -1;
 
-    void ShowOutputLine(const char* text) override {
-        outputLine = text;
-        Note("line");
-    }
     void RescalePictures(int32_t, int32_t) override { Note("rescale"); }
-    void RenderOnePicture(uint8_t* store, int32_t width, int32_t height) override {
+    void RenderOnePicture(int32_t width, int32_t height) override {
         Note("render");
+        uint8_t* store = m_store;
         // Colour bytes only, as the gradient does; alpha deliberately left at 0.
         for (int64_t i = 0; i < int64_t{width} * height; ++i) {
             store[4 * i] = 0x10;
@@ -41,13 +37,14 @@ public:
             store[4 * i + 3] = 0x00;
         }
     }
-    void ApplyMask(uint8_t* store, int32_t width, int32_t height) override {
+    void ApplyMask(int32_t width, int32_t height) override {
         Note("mask");
+        const uint8_t* store = m_store;
         alphaOpaqueAtMask = true;
         for (int64_t i = 0; i < int64_t{width} * height; ++i) {
             alphaOpaqueAtMask &= store[4 * i + 3] == 0xFF;
             if (maskAlpha >= 0) {
-                store[4 * i + 3] = static_cast<uint8_t>(maskAlpha);
+                m_store[4 * i + 3] = static_cast<uint8_t>(maskAlpha);
             }
         }
     }
@@ -63,6 +60,7 @@ public:
 private:
     void Note(const char* name) { steps.push_back({name, m_runtime.CallCount()}); }
     DoubleRuntime& m_runtime;
+    uint8_t* m_store;
 };
 
 class NoProducer : public FrameProducer {
@@ -75,7 +73,7 @@ class SenderTest : public ::testing::Test {
 protected:
     DoubleRuntime runtime;
     std::vector<uint8_t> store = std::vector<uint8_t>(frame_limits::kMaxBytes);
-    RecordingSteps steps{runtime};
+    RecordingSteps steps{runtime, store.data()};
     NoProducer producer;
     NdiOutput output{runtime.Api(), store.data(), producer, steps};
 
@@ -94,16 +92,6 @@ TEST(SenderSetup, SourceNamesCountFromOne) {
     // Even a nonsensical number stays inside the 32-byte buffer.
     FormatSourceName(INT32_MAX, name);
     EXPECT_STREQ(name, "Kova Gradient 2147483648");
-}
-
-TEST(SenderSetup, OutputLineDividesTheRateInSinglePrecision) {
-    char line[kOutputLineBytes];
-    FormatOutputLine(kHd25, line);
-    EXPECT_STREQ(line, "1280 x 720 - 25.00 fps");
-    FormatOutputLine(kSd2997, line);
-    EXPECT_STREQ(line, "720 x 576 - 29.97 fps");
-    FormatOutputLine({1920, 1080, 30000, 1000}, line);
-    EXPECT_STREQ(line, "1920 x 1080 - 30.00 fps");
 }
 
 TEST_F(SenderTest, FirstReconfigureCreatesNamesDescribesAndSendsOneFrame) {
@@ -144,7 +132,6 @@ TEST_F(SenderTest, FirstReconfigureCreatesNamesDescribesAndSendsOneFrame) {
     EXPECT_EQ(frame.timestamp, 0);
     EXPECT_TRUE(send.allAlphaOpaque);
     EXPECT_EQ(send.firstPixel, 0xFF302010u);
-    EXPECT_EQ(steps.outputLine, "720 x 576 - 29.97 fps");
 }
 
 TEST_F(SenderTest, ProductTextIsOneLineWithExactSpacing) {
@@ -181,7 +168,7 @@ TEST_F(SenderTest, StepsRunInOrderAroundTheRuntimeCalls) {
     const int32_t before = runtime.CallCount();
     ASSERT_TRUE(output.Reconfigure(kSd2997, 0, true));
 
-    EXPECT_EQ(steps.Names(), (std::vector<std::string>{"line", "rescale", "render", "mask"}));
+    EXPECT_EQ(steps.Names(), (std::vector<std::string>{"rescale", "render", "mask"}));
     const std::vector<DoubleCall> calls = runtime.Calls();
     const std::vector<int32_t> kinds = runtime.Kinds();
     EXPECT_EQ(std::vector<int32_t>(kinds.begin() + before, kinds.end()),
@@ -189,12 +176,11 @@ TEST_F(SenderTest, StepsRunInOrderAroundTheRuntimeCalls) {
                                     kCallSendVideo}));
     // The old sender is destroyed before the new one is made.
     EXPECT_EQ(calls[static_cast<std::size_t>(before)].sender, calls[0].sender);
-    // The line comes first; pictures are rescaled and rendered with no sender alive;
-    // the mask goes on after the alpha bytes are made opaque and before the send.
-    EXPECT_EQ(steps.steps[0].runtimeCallsBefore, before);
+    // Pictures are rescaled and rendered with no sender alive; the mask goes on after
+    // the alpha bytes are made opaque and before the send.
+    EXPECT_EQ(steps.steps[0].runtimeCallsBefore, before + 1);
     EXPECT_EQ(steps.steps[1].runtimeCallsBefore, before + 1);
-    EXPECT_EQ(steps.steps[2].runtimeCallsBefore, before + 1);
-    EXPECT_EQ(steps.steps[3].runtimeCallsBefore, before + 3);
+    EXPECT_EQ(steps.steps[2].runtimeCallsBefore, before + 3);
     EXPECT_TRUE(steps.alphaOpaqueAtMask);
     const DoubleCall& send = calls.back();
     EXPECT_FALSE(send.allAlphaOpaque);
@@ -217,8 +203,7 @@ TEST_F(SenderTest, FailedCreationSendsNothingAndLeavesNoSender) {
     ASSERT_TRUE(output.Reconfigure(kHd25, 0, false));
     EXPECT_EQ(runtime.Kinds(), (std::vector<int32_t>{kCallSendCreate}));
     EXPECT_FALSE(output.HasSender());
-    EXPECT_EQ(steps.outputLine, "1280 x 720 - 25.00 fps");
-    EXPECT_EQ(steps.Names(), (std::vector<std::string>{"line", "rescale", "render"}));
+    EXPECT_EQ(steps.Names(), (std::vector<std::string>{"rescale", "render"}));
 
     // With no sender, a re-configure that succeeds destroys nothing first.
     runtime.SetCreateFails(false);
@@ -260,7 +245,7 @@ TEST(SenderLifetime, DestroyingTheOutputDestroysItsSender) {
     DoubleRuntime runtime;
     ASSERT_TRUE(runtime.Loaded());
     std::vector<uint8_t> store(frame_limits::kMaxBytes);
-    RecordingSteps steps(runtime);
+    RecordingSteps steps(runtime, store.data());
     NoProducer producer;
     {
         NdiOutput output(runtime.Api(), store.data(), producer, steps);

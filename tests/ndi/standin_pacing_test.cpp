@@ -1,9 +1,9 @@
 // When the stand-in's senders with clock_video send: the frame clock's schedule, and
 // the runtime waiting for it on an injected clock, checked to the nanosecond.
 
-#include "ndi/frame_clock.h"
-#include "ndi/segment_directory.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/frame_clock.h"
+#include "ndi_standin/segment_directory.h"
+#include "ndi_standin/standin_runtime.h"
 #include "tests/ndi/standin_support.h"
 
 #include <algorithm>

@@ -2,9 +2,9 @@
 
 // Senders of the stand-in runtime and what a reader sees of them, for the stand-in's tests.
 
-#include "ndi/segment_directory.h"
 #include "ndi/sender_setup.h"
-#include "ndi/standin_runtime.h"
+#include "ndi_standin/segment_directory.h"
+#include "ndi_standin/standin_runtime.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "ndi/segment_directory.h"
-#include "ndi/standin_runtime.h"
-#include "ndi/standin_segment.h"
+#include "ndi_standin/segment_directory.h"
+#include "ndi_standin/standin_runtime.h"
+#include "ndi_standin/standin_segment.h"
 #include "tests/ndi/standin_support.h"
 
 #include <cstdlib>

@@ -117,7 +117,8 @@ TEST(ComposeOnto, AnEmptyOrNeverLoadedBufferDrawsNothing) {
     ImageBuffer never;
     never.ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 16, 16);
     ImageBuffer emptied = OpaqueWhite(4, 4);
-    emptied.m_byteSize = 0; // as a failed load leaves it
+    ImageBuffer taker;
+    taker.TakeStore(emptied); // loaded once, now without a store
     emptied.ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 16, 16);
     OpaqueWhite(4, 4).ComposeOnto(0, 0, Placement::AsGiven, true, frame.data(), 0, 16);
     EXPECT_TRUE(frame == before);

@@ -1,0 +1,79 @@
+#include "app/copy_run.h"
+
+#include "bus/bus_link.h"
+#include "bus/copy_control.h"
+
+#include <QDBusConnection>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A termination signal only writes a byte here; the copy shuts down on its own thread
+// when the byte arrives, so nothing unsafe runs inside the handler.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool CatchTerminationSignals() {
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    struct sigaction action = {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    // SIGHUP: the terminal was closed or the session ended; end as for SIGTERM.
+    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGHUP, &action, nullptr) == 0;
+}
+
+} // namespace
+
+CopyRun::CopyRun(StartOptions start) : m_faces(std::make_unique<QObject>()) {
+    SessionEnvironment environment;
+    environment.start = std::move(start);
+    environment.runtime = LoadNdiRuntime();
+    m_standIn = environment.runtime.origin == NdiRuntimeOrigin::StandIn;
+    environment.processId = static_cast<uint32_t>(::getpid());
+    // Caught before start-up, so a service manager's early stop still ends the copy
+    // through the exit step once it runs.
+    m_signalsCaught = CatchTerminationSignals();
+    m_link = std::make_unique<BusLink>(QDBusConnection::sessionBus());
+    environment.link = m_link.get();
+    m_session = std::make_unique<CopySession>(std::move(environment));
+}
+
+CopyRun::~CopyRun() {
+    m_faces.reset();
+}
+
+void CopyRun::Started() {
+    CopyControl::Export(*m_link, *m_session, m_faces.get());
+    if (m_standIn) {
+        // Otherwise nothing tells why no receiver on the network sees the source.
+        std::fputs("skyfill: no NDI runtime found; the built-in stand-in is publishing "
+                   "(see skyfill --check)\n",
+                   stderr);
+    }
+    if (m_signalsCaught) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, m_faces.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, m_faces.get(), [this] {
+            // Drained, or the notifier would fire again and again.
+            char bytes[16];
+            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+            }
+            m_session->ShutDownNow();
+        });
+    }
+}
+
+int CopyRun::ExitStatus() const {
+    return m_session->EndedWithoutNumber() ? 3 : 0;
+}

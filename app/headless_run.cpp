@@ -1,0 +1,49 @@
+// A copy without a window: the session, its bus interface and standard error. No
+// widget and no GUI application come into it.
+
+#include "app/copy_run.h"
+#include "session/stderr_face.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// Ends the event loop once the session has ended.
+class EndOfRun : public SessionFace {
+public:
+    explicit EndOfRun(const CopySession& session) : m_session(session) {}
+    void StatusChanged() override {
+        if (m_session.HasEnded()) {
+            QCoreApplication::quit();
+        }
+    }
+
+private:
+    const CopySession& m_session;
+};
+
+} // namespace
+
+int RunHeadless(int& argc, char** argv, StartOptions start) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Skyfill"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
+    CopyRun run(std::move(start));
+    CopySession& session = run.Session();
+    StderrFace messages(session);
+    EndOfRun end(session);
+    session.AttachFace(messages);
+    session.AttachFace(end);
+    if (!session.Start()) {
+        session.DetachFace(end);
+        session.DetachFace(messages);
+        return 1;
+    }
+    run.Started();
+    if (!session.HasEnded()) {
+        QCoreApplication::exec();
+    }
+    session.DetachFace(end);
+    session.DetachFace(messages);
+    return run.ExitStatus();
+}

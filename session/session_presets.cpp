@@ -1,0 +1,217 @@
+// The five preset slots and the preset files.
+
+#include "engine/settings_edits.h"
+#include "presets/preset_file.h"
+#include "session/copy_session.h"
+#include "session/session_command.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+// Bare names, relative to the working directory.
+const QString kDefaultPresets = QStringLiteral("default.skf");
+const QString kLastPresets = QStringLiteral("last.skf");
+// A preset file is 784 bytes at most; anything far larger is something else.
+constexpr qint64 kLargestPresetFile = 64 * 1024;
+
+std::string LocalPath(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+// A file named on the command line was checked to be readable before the start, so
+// this is one that is not a preset file (or vanished since): said on standard error as
+// well as by the usual message, since a service's user reads only that.
+void WarnPresetFileNotLoaded(const QString& file) {
+    const PresetLoadResult again = ReadPresetFile(LocalPath(file));
+    const QString why = again.message == PresetMessage::None
+                            ? QStringLiteral("cannot be opened")
+                            : QString::fromUtf8(PresetMessageText(again.message)).simplified();
+    std::fprintf(stderr, "skyfill: --presets: '%s' not loaded (%s); using the built-in presets\n",
+                 QFile::encodeName(file).constData(), why.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// What another program is told of a path the file's own reader would take without a
+// word; nothing when the file is worth reading.
+std::optional<QString> UnfitPresetPath(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        return QStringLiteral("%1: no such file").arg(path);
+    }
+    if (file.isDir()) {
+        return QStringLiteral("%1: is a folder").arg(path);
+    }
+    if (!file.isFile()) {
+        return QStringLiteral("%1: not a regular file").arg(path);
+    }
+    if (file.size() > kLargestPresetFile) {
+        return QStringLiteral("%1: too large for a preset file").arg(path);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void CopySession::StoreCurrentSlot() {
+    const int32_t index = m_presets.m_presetSlot;
+    if (index >= 0 && index < kPresetSlotCount) {
+        StoreInSlot(Settings(), m_presets.m_presetSlots[index]);
+    }
+}
+
+void CopySession::StoreSlot() {
+    const Command command(*this);
+    StoreCurrentSlot();
+}
+
+bool CopySession::SavePresetFile(const QString& fileName) {
+    StoreCurrentSlot();
+    const PresetSaveResult result =
+        SavePresetBytes(LocalPath(fileName), m_presets, MaskFilePath().toStdU16String());
+    if (result.message != PresetMessage::None) {
+        Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+             QString::fromUtf8(PresetMessageText(result.message)), SessionMessage::Kind::Error);
+    }
+    return result.saved;
+}
+
+bool CopySession::SavePresets(const QString& path) {
+    const Command command(*this);
+    return SavePresetFile(path);
+}
+
+bool CopySession::LoadPresetFile(const QString& fileName) {
+    const PresetLoadResult result = ReadPresetFile(LocalPath(fileName));
+    const bool loaded = result.outcome == PresetLoadResult::Outcome::Loaded;
+    if (loaded) {
+        // The block is whole and its values in range: only now does it replace the live
+        // one. It stays so even when its mask section is damaged, which is only reported.
+        m_presets = result.block;
+        ApplySlot(m_presets.m_presetSlot);
+        if (!result.maskPath.empty()) {
+            TakeMaskPath(QString::fromStdU16String(result.maskPath));
+        }
+    }
+    if (result.message != PresetMessage::None) {
+        Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
+             QString::fromUtf8(PresetMessageText(result.message)),
+             loaded ? SessionMessage::Kind::Warning : SessionMessage::Kind::Error);
+    }
+    return loaded;
+}
+
+void CopySession::LoadStartupPresets() {
+    const StartOptions& start = m_environment.start;
+    const QString& file = start.presetFile.isEmpty() ? kDefaultPresets : start.presetFile;
+    if (!LoadPresetFile(file)) {
+        if (!start.presetFile.isEmpty()) {
+            WarnPresetFileNotLoaded(file);
+        }
+        m_presets = DefaultPresetBlock();
+        ApplySlot(m_presets.m_presetSlot);
+    }
+    if (start.presetSlot >= 0 && start.presetSlot < kPresetSlotCount) {
+        m_presets.m_presetSlot = start.presetSlot;
+        ApplySlot(start.presetSlot);
+    }
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+}
+
+CommandReply CopySession::SelectSlot(int32_t slot, Caller caller) {
+    if (slot < 0 || slot >= kPresetSlotCount) {
+        return CommandReply::Refuse(CommandReply::Refusal::InvalidArgs,
+                                    QStringLiteral("No preset slot %1: slots are 1 to %2")
+                                        .arg(slot + 1)
+                                        .arg(kPresetSlotCount));
+    }
+    if (caller == Caller::Program) {
+        if (CommandReply refusal = ProgramRefusal(); refusal.Refused()) {
+            return refusal;
+        }
+    }
+    const Command command(*this);
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+    StoreCurrentSlot();
+    m_presets.m_presetSlot = slot;
+    ApplySlot(slot);
+    UpdateStatusLine();
+    return CommandReply::Done();
+}
+
+void CopySession::Paste() {
+    const int32_t from = m_lastAppliedSlot;
+    const int32_t to = m_presets.m_presetSlot;
+    if (from == to || from < 0 || from >= kPresetSlotCount || to < 0 || to >= kPresetSlotCount) {
+        return;
+    }
+    const Command command(*this);
+    m_presets.m_presetSlots[to] = m_presets.m_presetSlots[from];
+    ApplySlot(from);
+    UpdateStatusLine();
+}
+
+void CopySession::LoadLast() {
+    const Command command(*this);
+    if (!LoadPresetFile(kLastPresets)) {
+        return;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+}
+
+void CopySession::SaveDefaults() {
+    const Command command(*this);
+    if (SavePresetFile(kDefaultPresets)) {
+        Tell(QStringLiteral("Save File"), QStringLiteral("Current presets saved as defaults"));
+    }
+}
+
+bool CopySession::LoadPresetsFromFile(const QString& path) {
+    // The chosen file is opened by its full path, wherever the working directory is.
+    if (!LoadPresetFile(path)) {
+        return false;
+    }
+    UpdateStatusLine();
+    m_lastAppliedSlot = m_presets.m_presetSlot;
+    return true;
+}
+
+CommandReply CopySession::LoadPresets(const QString& path, Caller caller) {
+    if (caller == Caller::User) {
+        const Command command(*this);
+        return LoadPresetsFromFile(path) ? CommandReply::Done()
+                                         : CommandReply::Refuse(CommandReply::Refusal::File, path);
+    }
+    if (path.isEmpty() || !QDir::isAbsolutePath(path)) {
+        return CommandReply::Refuse(
+            CommandReply::Refusal::InvalidArgs,
+            QStringLiteral("A preset file is given by its absolute path, not \"%1\"").arg(path));
+    }
+    if (CommandReply refusal = ProgramRefusal(); refusal.Refused()) {
+        return refusal;
+    }
+    if (const std::optional<QString> unfit = UnfitPresetPath(path)) {
+        return CommandReply::Refuse(CommandReply::Refusal::File, *unfit);
+    }
+    // The user's own load, with what it would show held for the caller.
+    const Command command(*this);
+    QStringList held;
+    m_heldMessages = &held;
+    const bool loaded = LoadPresetsFromFile(path);
+    m_heldMessages = nullptr;
+    if (!loaded) {
+        const QString why =
+            held.isEmpty() ? QStringLiteral("cannot be read") : held.join(u' ').simplified();
+        return CommandReply::Refuse(CommandReply::Refusal::File,
+                                    QStringLiteral("%1: %2").arg(path, why));
+    }
+    QStringList warnings;
+    for (const QString& told : held) {
+        warnings << QStringLiteral("%1: %2").arg(path, told.simplified());
+    }
+    return CommandReply::Done(warnings);
+}
