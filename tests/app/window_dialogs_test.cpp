@@ -5,10 +5,13 @@
 #include "preview/preview_box.h"
 #include "tests/app/window_fixture.h"
 #include "ui_about_dialog.h"
+#include "ui_main_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -25,7 +28,7 @@ TEST_F(WindowTest, AboutBoxNamesTheVersionsAndTheStandInRuntime) {
         versionLine = about->Controls().m_versionLine->text();
         about->accept();
     });
-    window->OnWindowCommand(WindowCommand::About);
+    window->RunCommand(WindowCommand::About);
     // The stand-in's version text ends in its version number.
     EXPECT_EQ(versionLine, QStringLiteral("Skyfill v1.0.3.15, NDI® v1.0, x64"));
 }
@@ -40,6 +43,13 @@ TEST_F(WindowTest, SupportWindowStandsBesideTheMainWindowOnceAndHidesItself) {
     window->hide();
     window->show(); // later showings leave it alone
     EXPECT_TRUE(support->isVisible());
+}
+
+// A colour changed without a command, as the rotation changes them.
+void SetCurrentColour(CopySession& session, uint32_t argb) {
+    GeneratorSettings settings = session.Settings();
+    settings.currentColours[0] = ColourRecord::FromValue(argb);
+    session.Engine().Apply(settings);
 }
 
 // The colour the preview box paints at its top-left corner, as the user sees it.
@@ -86,39 +96,78 @@ TEST_F(WindowTest, PreviewFollowsTheSendingThreadAsItsModeSays) {
     PreviewBox& preview = *ui().m_preview;
     ui().m_cloudCheck->click();   // plain gradient: corner pixels are the corner colours
     ui().m_previewCheck->click(); // off
-    ASSERT_EQ(window->PreviewMode(), 0);
+    ASSERT_EQ(session->Preview(), PreviewMode::Off);
     ui().m_startButton->click();
-    ASSERT_EQ(window->Sending(), 1);
+    ASSERT_TRUE(session->Sending());
     // The run's first frame takes a once-request raised while it is drawn; wait until it
     // has been sent, so that the request below is met by a later frame.
-    ASSERT_TRUE(WaitUntil([&] { return window->Output()->FrameDirty() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return session->Output()->FrameDirty() == 0; }));
     const int sent = CountingRuntime::sends;
     ASSERT_TRUE(WaitUntil([&] { return CountingRuntime::sends > sent; }));
 
-    window->OnColourPicked(0, 0x000000FF); // red, shown once
-    EXPECT_EQ(window->PreviewMode(), 1);
-    window->OnRotationTimer();
-    ASSERT_TRUE(WaitUntil([&] { return window->PreviewMode() == 0; }));
-    ASSERT_TRUE(WaitUntil([&] { return window->Output()->FrameDirty() == 0; }));
+    ui().m_colourButton0->Pick(0x000000FF); // red, shown once
+    EXPECT_EQ(session->Preview(), PreviewMode::Once);
+    session->RotationTick();
+    ASSERT_TRUE(WaitUntil([&] { return session->Preview() == PreviewMode::Off; }));
+    ASSERT_TRUE(WaitUntil([&] { return session->Output()->FrameDirty() == 0; }));
     ASSERT_TRUE(WaitUntil([&] { return Reddish(PaintedCorner(preview)); }));
 
     // A colour that changes without going through a handler (as the rotation does) is
     // rendered and sent, but with the preview off it is not shown.
-    SetCurrentColour(0xFF00FF00);
-    window->OnRotationTimer();
-    ASSERT_TRUE(WaitUntil([&] { return window->Output()->FrameDirty() == 0; }));
+    SetCurrentColour(*session, 0xFF00FF00);
+    session->RotationTick();
+    ASSERT_TRUE(WaitUntil([&] { return session->Output()->FrameDirty() == 0; }));
     QTest::qWait(100);
     EXPECT_TRUE(Reddish(PaintedCorner(preview)));
 
     ui().m_previewCheck->click(); // on: every rendered frame
-    EXPECT_EQ(window->PreviewMode(), 2);
-    window->OnRotationTimer();
+    EXPECT_EQ(session->Preview(), PreviewMode::EveryFrame);
+    session->RotationTick();
     ASSERT_TRUE(WaitUntil([&] { return Greenish(PaintedCorner(preview)); }));
-    SetCurrentColour(0xFF0000FF);
-    window->OnRotationTimer();
+    SetCurrentColour(*session, 0xFF0000FF);
+    session->RotationTick();
     ASSERT_TRUE(WaitUntil([&] { return Blueish(PaintedCorner(preview)); }));
-    EXPECT_EQ(window->PreviewMode(), 2);
+    EXPECT_EQ(session->Preview(), PreviewMode::EveryFrame);
     ui().m_stopButton->click();
+}
+
+// The picture box is 320 x 180 inside a 324 x 184 frame; the mask's name is centred
+// under it; no text is clipped or covered.
+TEST_F(WindowTest, PictureBoxAndLabelsAreLaidOutAsDrawnAndUnclipped) {
+    StartAndSettle();
+    const QRect box = window->BitmapStatic()->geometry();
+    EXPECT_EQ(box.size(), QSize(320, 180));
+    const QLabel* frame = nullptr;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->frameShape() == QFrame::Box) {
+            frame = label;
+        }
+    }
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->geometry(), box.adjusted(-2, -2, 2, 2));
+    EXPECT_TRUE(ui().m_maskNameLabel->alignment() & Qt::AlignHCenter);
+    // Check boxes, radio buttons and labels show their text whole or not at all; no
+    // control with text covers another or reaches past the window's edge. A push
+    // button's size hint has a minimum width, so only its place is checked.
+    QList<const QWidget*> placed;
+    for (const QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const auto* button = qobject_cast<const QAbstractButton*>(control);
+        const auto* label = qobject_cast<const QLabel*>(control);
+        const QString text = button ? button->text() : label ? label->text() : QString();
+        if (text.isEmpty() || control->isHidden()) {
+            continue;
+        }
+        const std::string name = control->objectName().toStdString();
+        if (qobject_cast<const QPushButton*>(control) == nullptr) {
+            EXPECT_LE(control->sizeHint().width(), control->width()) << name;
+        }
+        EXPECT_TRUE(window->rect().contains(control->geometry())) << name;
+        for (const QWidget* other : placed) {
+            EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                << name << " covers " << other->objectName().toStdString();
+        }
+        placed.append(control);
+    }
 }
 
 } // namespace
