@@ -85,6 +85,7 @@ bool MainWindow::Start() {
     m_ui->m_ndiLinkButton->setFont(linkFont);
     setWindowIcon(MakeWindowIcon());
     CreatePictureStatics();
+    ShowLinkIcons();
     m_ui->m_preview->InitPreview();
     m_session.SetFrameViewer(m_ui->m_preview);
     if (!m_session.Start()) {

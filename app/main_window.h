@@ -81,6 +81,7 @@ private:
     void CreatePictureStatics();
     void ShowState();
     void ShowBox();
+    void ShowLinkIcons();
     void ShowAbout();
     void CloseOpenDialogs();
 

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <utility>
 
 namespace {
 
@@ -67,11 +68,13 @@ void MainWindow::ShowState() {
     m_ui->m_cloudSpeedLabel->setText(QStringLiteral("Cloud speed %1").arg(settings.cloudSpeed));
     m_ui->m_statusLine->setText(m_session.StatusLine());
 
-    if (const int size = OutputSizeItem(format.width, format.height); size >= 0) {
+    // The menu buttons keep their captions until a choice is made.
+    if (const int size = OutputSizeItem(format.width, format.height);
+        size >= 0 && m_session.SizeChosen()) {
         m_ui->m_resolutionButton->setText(Text(kOutputSizes[size].menuText));
     }
     for (const FrameRate& rate : kFrameRates) {
-        if (rate.denominator == format.frameRateD) {
+        if (rate.denominator == format.frameRateD && m_session.RateChosen()) {
             m_ui->m_frameRateButton->setText(Text(rate.menuText));
         }
     }
@@ -86,6 +89,17 @@ void MainWindow::ShowState() {
     }
     m_ui->m_maskNameLabel->setText(m_session.MaskLabel());
     ShowBox();
+}
+
+void MainWindow::ShowLinkIcons() {
+    for (auto [button, id] : {std::pair{m_ui->m_socialLinkPicture, picture::kSocialIcon},
+                              std::pair{m_ui->m_videoLinkPicture, picture::kVideoIcon}}) {
+        PixelPicture icon;
+        if (LoadResourcePicture(id, icon)) {
+            button->setIcon(QIcon(QPixmap::fromImage(imageio::ToQImage(icon))));
+            button->setIconSize(button->size() - QSize(4, 4));
+        }
+    }
 }
 
 void MainWindow::ShowBox() {

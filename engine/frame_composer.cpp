@@ -27,12 +27,6 @@ FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings
     }
 }
 
-void FrameComposer::MirrorClouds() {
-    for (int i = 0; i < 2; ++i) {
-        m_mirroredClouds[i].CopyFlipped(m_clouds[i]);
-    }
-}
-
 void FrameComposer::RescalePictures(int32_t width, int32_t height) {
     // Always from the kept sources, never from an earlier result.
     for (ImageBuffer& cloud : m_clouds) {
@@ -40,7 +34,6 @@ void FrameComposer::RescalePictures(int32_t width, int32_t height) {
             cloud.ScaleToSize(width, height, cloud.m_resourceBitmap);
         }
     }
-    MirrorClouds();
     const std::lock_guard<std::mutex> lock(m_maskLock);
     if (m_mask.m_fileImage.Holds()) {
         m_mask.ScaleToSize(width, height, m_mask.m_fileImage);
@@ -91,8 +84,7 @@ void FrameComposer::ComposeFrame(int32_t width, int32_t height) {
     RenderGradient(store, width, height, GradientOf(settings));
     if (settings.cloudsOn) {
         const int set = settings.cloudSet != 0 ? 1 : 0;
-        ComposeCloudStrip(store, width, height, m_clouds[set], m_mirroredClouds[set],
-                          m_scroll.Offset());
+        ComposeCloudStrip(store, width, height, m_clouds[set], m_scroll.Offset());
         m_scroll.Advance(settings.cloudSpeed);
     }
     // Before the logo: the preview never shows it.

@@ -39,8 +39,6 @@ public:
     // Pictures, window thread, not sending.
     ImageBuffer& Logo() { return m_logo; }
     ImageBuffer& Cloud(int set) { return m_clouds[set != 0 ? 1 : 0]; }
-    // The mirrored clouds follow the clouds; call after changing them.
-    void MirrorClouds();
     // Rescales the clouds and the mask from their kept sources.
     void RescalePictures(int32_t width, int32_t height);
 
@@ -87,7 +85,6 @@ private:
     std::atomic<bool> m_previewOnce{false};
     ImageBuffer m_logo;
     ImageBuffer m_clouds[2];
-    ImageBuffer m_mirroredClouds[2];
     CloudScroll m_scroll;
 
     std::mutex m_maskLock;

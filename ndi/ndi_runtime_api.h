@@ -13,4 +13,8 @@ struct NdiRuntimeApi {
     NDIlib_send_destroy_fn send_destroy = nullptr;
     NDIlib_send_send_video_v2_fn send_send_video_v2 = nullptr;
     NDIlib_send_add_connection_metadata_fn send_add_connection_metadata = nullptr;
+    // Not the vendor's: the built-in stand-in's alone (null for a loaded library). Sends
+    // the frame last sent again, paced as a send: `frame` describes the same pixels,
+    // unchanged, so none is copied; only the FourCC may differ.
+    NDIlib_send_send_video_v2_fn send_repeat_video = nullptr;
 };

@@ -60,12 +60,19 @@ void NdiOutput::SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t s
     while (m_sending.load()) {
         // Taking the flag before rendering means a tick that comes during the render
         // makes the next pass render again instead of being lost.
-        if (m_frameDirty.exchange(false)) {
+        const bool rendered = m_frameDirty.exchange(false);
+        if (rendered) {
             m_producer.RenderFrame(pass);
         }
         frame.FourCC = FourCCFor(m_opaque.load(std::memory_order_relaxed));
-        // Held by the runtime until the frame's turn at the frame rate.
-        m_runtime.send_send_video_v2(sender, &frame);
+        // Held by the runtime until the frame's turn at the frame rate. Nothing but a
+        // render writes the store while the thread runs, so a pass that rendered nothing
+        // sends the same pixels: a runtime that can say so need not copy them again.
+        if (!rendered && m_runtime.send_repeat_video != nullptr) {
+            m_runtime.send_repeat_video(sender, &frame);
+        } else {
+            m_runtime.send_send_video_v2(sender, &frame);
+        }
         m_framesSent.fetch_add(1, std::memory_order_relaxed);
     }
 }

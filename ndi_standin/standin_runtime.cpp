@@ -252,17 +252,50 @@ void Publish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
     h.lastFrameNs = s.timer->NowNs();
 }
 
+// The pixels already in the segment go out again: a frame count and a time, and the
+// FourCC, which may change without a new picture. Anything else that differs from the
+// frame published last is published whole.
+bool Republish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
+    SegmentHeader& h = *s.header;
+    if (h.frameCounter == 0 || h.xres != frame.xres || h.yres != frame.yres ||
+        h.frameRateN != frame.frame_rate_N || h.frameRateD != frame.frame_rate_D ||
+        (frame.FourCC != NDIlib_FourCC_video_type_BGRA &&
+         frame.FourCC != NDIlib_FourCC_video_type_BGRX)) {
+        return false;
+    }
+    const ChangeScope change(h);
+    h.fourCC = static_cast<uint32_t>(frame.FourCC);
+    ++h.frameCounter;
+    h.lastFrameNs = s.timer->NowNs();
+    return true;
+}
+
+void Pace(Sender& sender, const NDIlib_video_frame_v2_t& frame) {
+    if (sender.clockVideo) {
+        PacingTimer& timer = *sender.timer;
+        timer.SleepUntilNs(
+            sender.clock.Schedule(timer.NowNs(), frame.frame_rate_N, frame.frame_rate_D));
+    }
+}
+
 void SendVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t* frame) {
     Sender* sender = Live(instance);
     if (sender == nullptr || frame == nullptr) {
         return;
     }
-    if (sender->clockVideo) {
-        PacingTimer& timer = *sender->timer;
-        timer.SleepUntilNs(
-            sender->clock.Schedule(timer.NowNs(), frame->frame_rate_N, frame->frame_rate_D));
-    }
+    Pace(*sender, *frame);
     Publish(*sender, *frame);
+}
+
+void RepeatVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t* frame) {
+    Sender* sender = Live(instance);
+    if (sender == nullptr || frame == nullptr) {
+        return;
+    }
+    Pace(*sender, *frame);
+    if (!Republish(*sender, *frame)) {
+        Publish(*sender, *frame);
+    }
 }
 
 } // namespace
@@ -280,6 +313,7 @@ NdiRuntimeApi Api() {
     api.send_destroy = &SendDestroy;
     api.send_send_video_v2 = &SendVideo;
     api.send_add_connection_metadata = &AddConnectionMetadata;
+    api.send_repeat_video = &RepeatVideo;
     return api;
 }
 

@@ -1,19 +1,19 @@
 #include "render/cloud_overlay.h"
 
 void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture,
-                       const ImageBuffer& flipped, int32_t offset) {
+                       int32_t offset) {
     if (H <= 0) {
         return;
     }
     const int32_t length = 2 * H;
     const int32_t o = AdvanceCloudOffset(offset, 0, length);
     if (o > H) {
-        flipped.ComposeOnto(0, H - o, Placement::CentredAcross, false, frame, W, H);
+        picture.ComposeUpsideDownOnto(0, H - o, Placement::CentredAcross, frame, W, H);
         picture.ComposeOnto(0, length - o, Placement::CentredAcross, false, frame, W, H);
     } else {
         picture.ComposeOnto(0, -o, Placement::CentredAcross, false, frame, W, H);
         if (o != 0) {
-            flipped.ComposeOnto(0, H - o, Placement::CentredAcross, false, frame, W, H);
+            picture.ComposeUpsideDownOnto(0, H - o, Placement::CentredAcross, frame, W, H);
         }
     }
 }

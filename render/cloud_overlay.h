@@ -5,17 +5,17 @@
 #include <cstdint>
 
 // The scrolling clouds: an endless vertical strip of the picture P (strip rows 0..H-1)
-// followed by its upside-down copy F (rows H..2H-1), repeating, so both joins are
-// mirror joins. A frame shows strip rows offset .. offset + H - 1; every frame row is
-// blended exactly once. Both pictures are expected at the frame's size; any other size
-// is clipped, never read out of bounds.
+// followed by P upside down (rows H..2H-1), repeating, so both joins are mirror joins.
+// A frame shows strip rows offset .. offset + H - 1; every frame row is blended exactly
+// once. The picture is expected at the frame's size; any other size is clipped, never
+// read out of bounds.
 //
 // For the sending thread, per rendered frame while clouds are on:
-//   ComposeCloudStrip(store, W, H, cloud[set], cloudFlipped[set], offset);
+//   ComposeCloudStrip(store, W, H, cloud[set], offset);
 //   offset = AdvanceCloudOffset(offset, speed, 2 * H);
 // with offset starting at 0 for each run of the thread (the engine's CloudScroll).
 void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture,
-                       const ImageBuffer& flipped, int32_t offset);
+                       int32_t offset);
 
 // offset + speed, wrapped into 0 .. length - 1 (length = 2 x the output height).
 int32_t AdvanceCloudOffset(int32_t offset, int32_t speed, int32_t length);

@@ -111,42 +111,6 @@ bool ImageBuffer::ScaleToSize(int32_t w, int32_t h, const PixelPicture& source) 
     return true;
 }
 
-bool ImageBuffer::CopyFlipped(const ImageBuffer& source) {
-    if (!source.m_loaded) {
-        return false;
-    }
-    if (source.ByteSize() == 0) {
-        // A source emptied by a failed rescale: its mirror is empty too, rather than a
-        // stale picture of another size.
-        Empty();
-        m_loaded = true;
-        return true;
-    }
-    if (!source.HoldsPixels()) {
-        return false;
-    }
-    if (&source == this) {
-        ReverseRows();
-        return true;
-    }
-    if (ByteSize() != source.ByteSize() || m_pixels == nullptr) {
-        Empty();
-        m_pixels = NewStore(static_cast<std::size_t>(source.ByteSize()));
-        if (m_pixels == nullptr) {
-            return false;
-        }
-    }
-    m_width = source.m_width;
-    m_height = source.m_height;
-    const std::size_t stride = static_cast<std::size_t>(m_width) * 4;
-    for (int32_t r = 0; r < m_height; ++r) {
-        std::memcpy(m_pixels.get() + stride * r,
-                    source.m_pixels.get() + stride * (m_height - 1 - r), stride);
-    }
-    m_loaded = true;
-    return true;
-}
-
 void ImageBuffer::SetOpaque() {
     if (HoldsPixels()) {
         SetFrameOpaque(m_pixels.get(), m_width, m_height);
@@ -175,6 +139,16 @@ void ImageBuffer::ComposeOnto(int32_t x, int32_t y, Placement placement, bool me
 
 void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement,
                                   bool mergeAlpha, uint8_t* frame, int32_t W, int32_t H) const {
+    Compose(path, x, y, placement, mergeAlpha, false, frame, W, H);
+}
+
+void ImageBuffer::ComposeUpsideDownOnto(int32_t x, int32_t y, Placement placement, uint8_t* frame,
+                                        int32_t W, int32_t H) const {
+    Compose(FastestCpuPath(), x, y, placement, false, true, frame, W, H);
+}
+
+void ImageBuffer::Compose(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
+                          bool upsideDown, uint8_t* frame, int32_t W, int32_t H) const {
     if (!Drawable() || frame == nullptr || W <= 0 || H <= 0) {
         return;
     }
@@ -189,13 +163,16 @@ void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement 
     if (columns <= 0 || rows <= 0) {
         return;
     }
-    const std::size_t frameStride = static_cast<std::size_t>(W) * 4;
-    const std::size_t pictureStride = static_cast<std::size_t>(m_width) * 4;
-    const uint8_t* src = m_pixels.get() + pictureStride * pictureY + 4 * pictureX;
+    const std::ptrdiff_t frameStride = static_cast<std::ptrdiff_t>(W) * 4;
+    const std::ptrdiff_t pictureStride = static_cast<std::ptrdiff_t>(m_width) * 4;
+    // Upside down, placed row k is the picture's row m_height - 1 - k.
+    const int64_t firstRow = upsideDown ? m_height - 1 - pictureY : pictureY;
+    const std::ptrdiff_t step = upsideDown ? -pictureStride : pictureStride;
+    const uint8_t* src = m_pixels.get() + pictureStride * firstRow + 4 * pictureX;
     uint8_t* dst = frame + frameStride * frameY + 4 * frameX;
     for (int64_t r = 0; r < rows; ++r) {
         BlendRowWith(path, src, dst, static_cast<int32_t>(columns), mergeAlpha);
-        src += pictureStride;
+        src += step;
         dst += frameStride;
     }
 }

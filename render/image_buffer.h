@@ -15,8 +15,8 @@ enum class Placement {
     CentredAcrossUpFromBottom, // centred across, its bottom edge y rows above the frame's
 };
 
-// One picture that is drawn into, or applied to, the output frame: a cloud picture, its
-// mirrored copy, the logo or the alpha mask. The source it came from is kept
+// One picture that is drawn into, or applied to, the output frame: a cloud picture,
+// the logo or the alpha mask. The source it came from is kept
 // (`m_resourceBitmap` or `m_fileImage`) and every rescale starts again from it, so
 // repeated re-configures never degrade the picture. The pixel store is 4 bytes a pixel
 // (B, G, R, A), rows packed, exactly m_width x m_height.
@@ -52,10 +52,6 @@ public:
     // this buffer's; `other` is left without one. Kept sources and names stay as they are.
     void TakeStore(ImageBuffer& other);
 
-    // This buffer becomes `source` upside down. Refused (false, this buffer unchanged)
-    // when the source never held a picture or does not hold a consistent 32-bit one.
-    bool CopyFlipped(const ImageBuffer& source);
-
     // Alpha 255 in every pixel of the store; colours kept.
     void SetOpaque();
 
@@ -68,6 +64,10 @@ public:
                      int32_t W, int32_t H) const;
     void ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
                          uint8_t* frame, int32_t W, int32_t H) const;
+    // The same for the picture turned upside down, as if composed from a flipped copy
+    // of it, without alpha merge: the clouds' mirrored half needs no store of its own.
+    void ComposeUpsideDownOnto(int32_t x, int32_t y, Placement placement, uint8_t* frame, int32_t W,
+                               int32_t H) const;
 
     // Writes the frame's alpha bytes from this picture: its brightness
     // (59 G + 30 R + 11 B) / 100, or its own alpha with `useOwnAlpha`, inverted with
@@ -81,6 +81,8 @@ public:
     bool FlipVertical();
 
 private:
+    void Compose(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
+                 bool upsideDown, uint8_t* frame, int32_t W, int32_t H) const;
     bool HoldsPixels() const;
     void Empty();
     void ReverseRows();

@@ -114,6 +114,9 @@ public:
     // State, as the faces show it.
     const GeneratorSettings& Settings() const { return m_generator.Settings(); }
     const OutputFormat& Format() const { return m_format; }
+    // Whether a size and a rate were ever chosen (the menus name them only then).
+    bool SizeChosen() const { return m_sizeChosen; }
+    bool RateChosen() const { return m_rateChosen; }
     const PresetBlock& Presets() const { return m_presets; }
     int32_t LastAppliedSlot() const { return m_lastAppliedSlot; }
     PreviewMode Preview() const;
@@ -200,6 +203,8 @@ private:
     Generator m_generator;
     OutputLink m_outputLink{m_generator};
     OutputFormat m_format;
+    bool m_sizeChosen = false;
+    bool m_rateChosen = false;
     PresetBlock m_presets{};
     int32_t m_lastAppliedSlot = 0;
     CopyNumbering m_numbering;

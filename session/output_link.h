@@ -2,6 +2,7 @@
 
 #include "engine/generator.h"
 #include "ndi/output_seams.h"
+#include "resources/pictures.h"
 
 // Connects the NDI output to the frame engine: the output's frames and re-configure
 // pictures are the composer's.
@@ -15,8 +16,20 @@ public:
     void RenderFrame(const FramePass& pass) override {
         m_generator.Composer().ComposeFrame(pass.width, pass.height);
     }
+    // The clouds' decoded sources are large and needed only here: decoded again for each
+    // re-configure and dropped after it, so every rescale still starts from them.
     void RescalePictures(int32_t width, int32_t height) override {
-        m_generator.Composer().RescalePictures(width, height);
+        FrameComposer& composer = m_generator.Composer();
+        constexpr uint16_t kCloudPictures[] = {picture::kClouds720, picture::kClouds1080};
+        for (int set = 0; set < 2; ++set) {
+            if (!composer.Cloud(set).m_resourceBitmap.Holds()) {
+                LoadResourceBitmap(composer.Cloud(set), kCloudPictures[set]);
+            }
+        }
+        composer.RescalePictures(width, height);
+        for (int set = 0; set < 2; ++set) {
+            composer.Cloud(set).m_resourceBitmap = PixelPicture{};
+        }
     }
     void RenderOnePicture(int32_t width, int32_t height) override {
         m_generator.Composer().RenderOnePicture(width, height);

@@ -62,6 +62,7 @@ void CopySession::ChooseSize(int item) {
     if (IsTakenSizeItem(item)) {
         m_format.width = kOutputSizes[item].width;
         m_format.height = kOutputSizes[item].height;
+        m_sizeChosen = true;
     }
     ReconfigureOutput();
 }
@@ -71,6 +72,7 @@ void CopySession::ChooseRate(int item) {
     if (item >= 0 && item < static_cast<int>(std::size(kFrameRates))) {
         m_format.frameRateN = kFrameRateNumerator;
         m_format.frameRateD = kFrameRates[item].denominator;
+        m_rateChosen = true;
     }
     ReconfigureOutput();
 }
@@ -107,6 +109,8 @@ CommandReply CopySession::SetOutput(int32_t width, int32_t height, const QString
     m_format.height = height;
     m_format.frameRateN = kFrameRateNumerator;
     m_format.frameRateD = kFrameRates[rateItem].denominator;
+    m_sizeChosen = true;
+    m_rateChosen = true;
     // A failure goes back to the caller, not to the faces; the user still hears of the
     // next one of their own.
     QStringList held;

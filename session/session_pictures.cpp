@@ -28,7 +28,6 @@ void CopySession::LoadPictures() {
     }
     LoadResourceBitmap(composer.Cloud(0), picture::kClouds720);
     LoadResourceBitmap(composer.Cloud(1), picture::kClouds1080);
-    composer.MirrorClouds();
 }
 
 void CopySession::ShowInBox(const PixelPicture& picture, bool revealAlpha) {

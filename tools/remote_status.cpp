@@ -1,5 +1,7 @@
 #include "tools/remote_status.h"
 
+#include "vocabulary/settings_vocabulary.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,41 +10,46 @@
 
 namespace {
 
+QString Key(std::string_view key) {
+    return QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+}
+
 QString YesNo(const QVariant& value) {
     return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
 // 30000/1001 as 29.97, 30000/1000 as 30.
 QString Rate(const QVariantMap& status) {
-    const double denominator = status.value(QStringLiteral("rate-denominator")).toDouble();
+    const double denominator = status.value(Key(status_key::kRateDenominator)).toDouble();
     if (denominator <= 0) {
         return QStringLiteral("?");
     }
-    return QString::number(status.value(QStringLiteral("rate-numerator")).toDouble() / denominator,
+    return QString::number(status.value(Key(status_key::kRateNumerator)).toDouble() / denominator,
                            'g', 4);
 }
 
 QStringList Row(const QVariantMap& s) {
-    auto text = [&s](const char* key) { return s.value(QString::fromLatin1(key)).toString(); };
-    const QString rotation =
-        text("rotation") == QStringLiteral("static")
-            ? text("rotation")
-            : QStringLiteral("%1 %2ms").arg(text("rotation"), text("rotation-period-ms"));
-    const QString clouds =
-        s.value(QStringLiteral("clouds")).toBool()
-            ? QStringLiteral("set %1 speed %2").arg(text("cloud-set"), text("cloud-speed"))
-            : QStringLiteral("off");
-    const QString maskPath = text("mask-path");
-    return {text("number"),
-            text("source-name"),
-            YesNo(s.value(QStringLiteral("sending"))),
-            QStringLiteral("%1x%2 %3").arg(text("width"), text("height"), Rate(s)),
-            text("frames-sent"),
-            text("fill-pattern"),
+    auto text = [&s](std::string_view key) { return s.value(Key(key)).toString(); };
+    const QString rotation = text(kRotationSetting.key) == Key(kRotationNames[0].name)
+                                 ? text(kRotationSetting.key)
+                                 : QStringLiteral("%1 %2ms").arg(text(kRotationSetting.key),
+                                                                 text(kRotationSliderSetting.key));
+    const QString clouds = s.value(Key(status_key::kClouds)).toBool()
+                               ? QStringLiteral("set %1 speed %2")
+                                     .arg(text(kCloudSetSetting.key), text(kCloudSpeedSetting.key))
+                               : QStringLiteral("off");
+    const QString maskPath = text(status_key::kMaskPath);
+    return {text(status_key::kNumber),
+            text(status_key::kSourceName),
+            YesNo(s.value(Key(status_key::kSending))),
+            QStringLiteral("%1x%2 %3")
+                .arg(text(status_key::kWidth), text(status_key::kHeight), Rate(s)),
+            text(status_key::kFramesSent),
+            text(kFillPatternSetting.key),
             rotation,
             clouds,
-            text("slot"),
-            YesNo(s.value(QStringLiteral("mask"))),
+            text(kPresetSlotSetting.key),
+            YesNo(s.value(Key(status_key::kMask))),
             maskPath.isEmpty() ? QStringLiteral("-") : maskPath};
 }
 

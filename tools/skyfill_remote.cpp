@@ -3,9 +3,11 @@
 // same as
 //   dbus-send --session --type=signal /KovaCo/UK/Skyfill uk.KovaCo.Skyfill.Post int32:1 int64:1
 // Everything else calls one copy's own interface, uk.KovaCo.Skyfill.Copy on the name
-// uk.KovaCo.Skyfill.Copy<n>.
+// uk.KovaCo.Skyfill.Copy<n> (vocabulary/bus_names.h).
 
 #include "tools/remote_status.h"
+#include "vocabulary/bus_names.h"
+#include "vocabulary/output_formats.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,8 +24,8 @@ namespace {
 
 constexpr int kUsage = 2;
 constexpr int kFailed = 1;
-constexpr int kCopies = 8;
-const QString kPath = QStringLiteral("/KovaCo/UK/Skyfill");
+constexpr int kCopies = bus_names::kMaxCopies;
+const QString kPath = QString::fromLatin1(bus_names::kPath);
 
 // One line on standard error, whatever the message holds.
 int Fail(int code, const QString& message) {
@@ -32,7 +34,7 @@ int Fail(int code, const QString& message) {
 }
 
 QString CopyName(int number) {
-    return QStringLiteral("uk.KovaCo.Skyfill.Copy%1").arg(number);
+    return QString::fromStdString(bus_names::CopyName(number));
 }
 
 // Asked of the bus directly, without Qt's interface object and the signal
@@ -57,8 +59,8 @@ QList<int> RunningCopies(QDBusConnection& bus) {
 }
 
 int Broadcast(QDBusConnection& bus, bool start) {
-    QDBusMessage post = QDBusMessage::createSignal(kPath, QStringLiteral("uk.KovaCo.Skyfill"),
-                                                   QStringLiteral("Post"));
+    QDBusMessage post = QDBusMessage::createSignal(
+        kPath, QString::fromLatin1(bus_names::kCoordinationInterface), QStringLiteral("Post"));
     post << 1 << static_cast<qlonglong>(start ? 1 : 0);
     if (!bus.send(post)) {
         return Fail(kFailed, QStringLiteral("the signal could not be sent"));
@@ -79,7 +81,7 @@ struct Called {
 Called CallCopy(QDBusConnection& bus, int number, const QString& method,
                 const QVariantList& arguments = {}) {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        CopyName(number), kPath, QStringLiteral("uk.KovaCo.Skyfill.Copy"), method);
+        CopyName(number), kPath, QString::fromLatin1(bus_names::kCopyInterface), method);
     call.setArguments(arguments);
     Called called{0, bus.call(call)};
     if (called.reply.type() != QDBusMessage::ErrorMessage) {
@@ -253,27 +255,28 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("skyfill-remote"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Drives running copies of Skyfill over the session bus.\n"
-        "\n"
-        "Commands:\n"
-        "  status             every running copy's state, or copy N's with --copy N\n"
-        "  start, stop        start or stop sending in every copy, or in copy N alone\n"
-        "  slot SLOT          make preset slot SLOT (1 to 5) the active one\n"
-        "  load FILE          load a preset file (.skf)\n"
-        "  output WxH RATE    set the output size (1920x1080, 1280x720, 960x540,\n"
-        "                     720x576, 720x480 or 640x360) and rate (25, 29.97 or 30);\n"
-        "                     refused while the copy is sending\n"
-        "\n"
-        "slot, load and output need --copy N unless exactly one copy runs.\n"
-        "\n"
-        "Exit status: 0 done, 1 refused or failed (the copy's reason is printed),\n"
-        "2 wrong usage."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Drives running copies of Skyfill over the session bus.\n"
+            "\n"
+            "Commands:\n"
+            "  status             every running copy's state, or copy N's with --copy N\n"
+            "  start, stop        start or stop sending in every copy, or in copy N alone\n"
+            "  slot SLOT          make preset slot SLOT (1 to 5) the active one\n"
+            "  load FILE          load a preset file (.skf)\n"
+            "  output WxH RATE    set the output size (%1)\n"
+            "                     and rate (%2); refused while the copy is sending\n"
+            "\n"
+            "slot, load and output need --copy N unless exactly one copy runs.\n"
+            "\n"
+            "Exit status: 0 done, 1 refused or failed (the copy's reason is printed),\n"
+            "2 wrong usage.")
+            .arg(QString::fromStdString(TakenSizeList()), QString::fromStdString(RateList())));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption copyOption(QStringList{QStringLiteral("c"), QStringLiteral("copy")},
-                                        QStringLiteral("Only the copy numbered N (1 to 8)."),
-                                        QStringLiteral("N"));
+    const QCommandLineOption copyOption(
+        QStringList{QStringLiteral("c"), QStringLiteral("copy")},
+        QStringLiteral("Only the copy numbered N (1 to %1).").arg(kCopies), QStringLiteral("N"));
     const QCommandLineOption jsonOption(
         QStringLiteral("json"), QStringLiteral("Status as a JSON array, one object a copy."));
     parser.addOption(copyOption);

@@ -262,6 +262,11 @@ TEST_F(ServiceStart, PublishesTheChosenFormatAndSlotFromTheGivenPresetsAndSendsU
 
     ASSERT_NO_FATAL_FAILURE(StartCopy(
         {"--size", "1920x1080", "--rate", "29.97", "--slot", "3", "--start", "--presets", file}));
+    // No GUI application, so no widget: such an application would load a platform
+    // plugin (offscreen, xcb, wayland).
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(copy.process->processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(maps.readAll().contains("/platforms/libq"));
     QList<QByteArray> first;
     ASSERT_TRUE(WaitFor([&] { return (first = Listing()).size() >= 5 && first[4].toLong() > 0; }))
         << copy.ReadErrors().constData();

@@ -27,8 +27,11 @@ TEST_F(WindowTest, FirstStartShowsTheSessionsStateAndTitlesTheSettledNumber) {
     EXPECT_EQ(ui().m_periodLabel->text(), QStringLiteral("Period 210ms"));
     EXPECT_EQ(ui().m_rotationSpeedSlider->value(), 50);
     EXPECT_FALSE(ui().m_stopButton->isEnabled());
-    EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("1280 x 720"));
-    EXPECT_EQ(ui().m_frameRateButton->text(), QStringLiteral("25p"));
+    // The menus keep their captions until a choice; the link pictures show their icons.
+    EXPECT_EQ(ui().m_resolutionButton->text(), QStringLiteral("Resolution"));
+    EXPECT_EQ(ui().m_frameRateButton->text(), QStringLiteral("Framerate"));
+    EXPECT_FALSE(ui().m_socialLinkPicture->icon().isNull());
+    EXPECT_FALSE(ui().m_videoLinkPicture->icon().isNull());
 
     session->SettleNumber();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kova Skyfill for NDI® - No 1"));

@@ -38,7 +38,6 @@ protected:
         // Two cloud sets that differ everywhere, at the frame's size.
         generator.Composer().Cloud(0) = BufferOf(NoisePicture(kW, kH, 1));
         generator.Composer().Cloud(1) = BufferOf(NoisePicture(kW, kH, 2));
-        generator.Composer().MirrorClouds();
         generator.Composer().BeginRun(kW, kH);
     }
     std::vector<uint8_t> Rendered(const GeneratorSettings& settings) {

@@ -154,6 +154,34 @@ TEST_F(SendingTest, RendersOncePerDirtyMarkAndSendsOnEveryPass) {
     EXPECT_EQ(producer.renders.load(), 2);
 }
 
+// A runtime's repeat, counted, then sent as any frame.
+std::atomic<int> g_repeats{0};
+NDIlib_send_send_video_v2_fn g_send = nullptr;
+void CountedRepeat(NDIlib_send_instance_t sender, const NDIlib_video_frame_v2_t* frame) {
+    ++g_repeats;
+    g_send(sender, frame);
+}
+
+// A runtime that can repeat a frame gets every pass that rendered nothing as a repeat.
+TEST_F(SendingTest, PassesThatRenderNothingAreRepeatsWhereTheRuntimeTakesThem) {
+    NdiRuntimeApi api = runtime.Api();
+    g_send = api.send_send_video_v2;
+    api.send_repeat_video = &CountedRepeat;
+    g_repeats = 0;
+    output = std::make_unique<NdiOutput>(api, generator.Composer().FrameStore(), producer, steps);
+    ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
+    const size_t sendsBefore = Sends();
+    ASSERT_EQ(output->StartSending(), StartResult::Started);
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= sendsBefore + 5; }));
+    output->MarkFrameDirty();
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return producer.renders.load() == 2; }));
+    ASSERT_TRUE(DoubleRuntime::WaitFor([&] { return Sends() >= sendsBefore + 10; }));
+    output->StopSending();
+    EXPECT_EQ(static_cast<size_t>(g_repeats.load()),
+              Sends() - sendsBefore - static_cast<size_t>(producer.renders.load()));
+    EXPECT_GE(g_repeats.load(), 8);
+}
+
 TEST_F(SendingTest, ANewColourReachesTheRuntimeAfterTheNextDirtyMark) {
     ASSERT_TRUE(output->Reconfigure({640, 360, 30000, 1200}, 0, false));
     ASSERT_EQ(output->StartSending(), StartResult::Started);

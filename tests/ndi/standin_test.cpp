@@ -86,6 +86,35 @@ TEST(StandIn, TakesTheFrameBeforeReturning) {
     api.send_destroy(sender);
 }
 
+// A repeat counts a frame and keeps the pixels already published; it publishes whole
+// when there are none yet or the format changed.
+TEST(StandIn, ARepeatCountsAFrameWithoutTakingItsPixelsAgain) {
+    const NdiRuntimeApi api = standin::Api();
+    const std::string name = UniqueName("repeat");
+    NDIlib_send_instance_t sender = Create(api, name, false);
+    ASSERT_NE(sender, nullptr);
+    TestFrame sent(16, 16, 30, 1);
+    api.send_repeat_video(sender, &sent.frame); // nothing published yet: taken whole
+    const std::vector<uint8_t> original = sent.pixels;
+    std::fill(sent.pixels.begin(), sent.pixels.end(), 0xEE);
+    sent.frame.FourCC = NDIlib_FourCC_video_type_BGRX;
+    api.send_repeat_video(sender, &sent.frame);
+    std::vector<uint8_t> pixels;
+    std::optional<standin::SourceInfo> info = ReadSource(name, &pixels);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->frameCounter, 2u);
+    EXPECT_EQ(info->fourCC, 0x58524742u);
+    EXPECT_EQ(pixels, original);
+
+    TestFrame larger(20, 16, 30, 1);
+    api.send_repeat_video(sender, &larger.frame);
+    info = ReadSource(name, &pixels);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->xres, 20);
+    EXPECT_EQ(pixels, larger.pixels);
+    api.send_destroy(sender);
+}
+
 TEST(StandIn, RejectsWhatItCannotPublishWithoutFaulting) {
     const NdiRuntimeApi api = standin::Api();
     const std::string name = UniqueName("reject");

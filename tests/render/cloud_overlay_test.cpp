@@ -20,6 +20,15 @@ PixelPicture RowCoded() {
     });
 }
 
+// The picture turned upside down, as a picture of its own: the reference for the
+// strip's mirrored half.
+ImageBuffer UpsideDown(const PixelPicture& source) {
+    return BufferOf(MakePicture(
+        source.width, source.height, source.bitsPerPixel, [&source](int32_t x, int32_t y) {
+            return Pixel(source.pixels.data(), source.width, x, source.height - 1 - y);
+        }));
+}
+
 uint32_t OnceOver(uint32_t picture, uint32_t frame) {
     uint8_t s[4], d[4];
     std::memcpy(s, &picture, 4);
@@ -33,12 +42,10 @@ uint32_t OnceOver(uint32_t picture, uint32_t frame) {
 TEST(CloudStrip, EveryOffsetShowsTheRightStripRowsEachBlendedOnce) {
     const PixelPicture source = RowCoded();
     const ImageBuffer picture = BufferOf(source);
-    ImageBuffer flipped;
-    ASSERT_TRUE(flipped.CopyFlipped(picture));
     const auto before = NoiseBytes(kW * kH * 4, 5);
     for (int32_t offset = 0; offset < 2 * kH; ++offset) {
         auto frame = before;
-        ComposeCloudStrip(frame.data(), kW, kH, picture, flipped, offset);
+        ComposeCloudStrip(frame.data(), kW, kH, picture, offset);
         for (int32_t r = 0; r < kH; ++r) {
             const int32_t stripRow = (offset + r) % (2 * kH);
             // Strip rows 0..H-1 are the picture, H..2H-1 its mirror.
@@ -55,8 +62,7 @@ TEST(CloudStrip, EveryOffsetShowsTheRightStripRowsEachBlendedOnce) {
 
 TEST(CloudStrip, OffsetsAtTheJoins) {
     const ImageBuffer picture = BufferOf(RowCoded());
-    ImageBuffer flipped;
-    ASSERT_TRUE(flipped.CopyFlipped(picture));
+    const ImageBuffer flipped = UpsideDown(RowCoded());
     const auto before = NoiseBytes(kW * kH * 4, 9);
     auto composeOne = [&](const ImageBuffer& p, int32_t y) {
         auto frame = before;
@@ -65,18 +71,39 @@ TEST(CloudStrip, OffsetsAtTheJoins) {
     };
     // 0: the picture alone covers the frame.
     auto frame = before;
-    ComposeCloudStrip(frame.data(), kW, kH, picture, flipped, 0);
+    ComposeCloudStrip(frame.data(), kW, kH, picture, 0);
     EXPECT_TRUE(frame == composeOne(picture, 0));
     // H: the mirror alone.
     frame = before;
-    ComposeCloudStrip(frame.data(), kW, kH, picture, flipped, kH);
+    ComposeCloudStrip(frame.data(), kW, kH, picture, kH);
     EXPECT_TRUE(frame == composeOne(flipped, 0));
     // H + 1: the mirror from its second row, then the picture's top row at the bottom.
     frame = before;
-    ComposeCloudStrip(frame.data(), kW, kH, picture, flipped, kH + 1);
+    ComposeCloudStrip(frame.data(), kW, kH, picture, kH + 1);
     auto expected = composeOne(flipped, -1);
     picture.ComposeOnto(0, kH - 1, Placement::AsGiven, false, expected.data(), kW, kH);
     EXPECT_TRUE(frame == expected);
+}
+
+// Upside down is the flipped picture composed, wherever it is placed and however it is
+// clipped: taller, shorter and wider than the frame.
+TEST(CloudStrip, UpsideDownIsTheFlippedPictureComposed) {
+    for (const auto& [w, h] :
+         {std::pair{kW, kH + 4}, std::pair{kW, kH - 3}, std::pair{kW + 2, kH}}) {
+        const PixelPicture source = MakePicture(w, h, 32, [](int32_t x, int32_t y) {
+            return 0x90000000u | static_cast<uint32_t>(y * 20) << 8 | static_cast<uint32_t>(x);
+        });
+        const ImageBuffer picture = BufferOf(source);
+        const ImageBuffer flipped = UpsideDown(source);
+        const auto before = NoiseBytes(kW * kH * 4, 13);
+        for (const int32_t y : {-5, -1, 0, 2, kH - 1, kH}) {
+            auto expected = before;
+            flipped.ComposeOnto(0, y, Placement::CentredAcross, false, expected.data(), kW, kH);
+            auto frame = before;
+            picture.ComposeUpsideDownOnto(0, y, Placement::CentredAcross, frame.data(), kW, kH);
+            ASSERT_TRUE(frame == expected) << w << "x" << h << " at " << y;
+        }
+    }
 }
 
 TEST(CloudStrip, AdvanceWrapsInBothDirections) {
@@ -98,13 +125,11 @@ TEST(CloudStrip, AdvanceWrapsInBothDirections) {
 
 TEST(CloudStrip, StillCloudsAreTheUnscrolledPictureCentred) {
     const ImageBuffer picture = BufferOf(RowCoded());
-    ImageBuffer flipped;
-    ASSERT_TRUE(flipped.CopyFlipped(picture));
     const auto before = NoiseBytes(kW * kH * 4, 11);
     auto still = before;
     ComposeStillClouds(still.data(), kW, kH, picture);
     auto strip = before;
-    ComposeCloudStrip(strip.data(), kW, kH, picture, flipped, 0);
+    ComposeCloudStrip(strip.data(), kW, kH, picture, 0);
     EXPECT_TRUE(still == strip);
 }
 

@@ -1,4 +1,4 @@
-// The image buffer's own operations: the mirrored copy, the alpha fill, rescaling from
+// The image buffer's own operations: the alpha fill, rescaling from
 // the kept source, the mask's alpha and flips, and the picture box's view.
 
 #include "render/box_view.h"
@@ -30,39 +30,6 @@ PixelPicture Cloudish(int32_t w, int32_t h, int lo, int hi) {
         return static_cast<uint32_t>(a) << 24 | static_cast<uint32_t>((x * 3) & 255) << 16 |
                static_cast<uint32_t>((y * 5) & 255) << 8 | 0xF0u;
     });
-}
-
-TEST(CopyFlipped, IsTheExactUpsideDownAndReusesAStoreOfTheSameSize) {
-    const ImageBuffer source = BufferOf(NoisePicture(5, 4, 1));
-    ImageBuffer flipped;
-    ASSERT_TRUE(flipped.CopyFlipped(source));
-    EXPECT_EQ(flipped.m_width, 5);
-    EXPECT_EQ(flipped.m_height, 4);
-    EXPECT_TRUE(flipped.m_loaded);
-    for (int32_t y = 0; y < 4; ++y) {
-        for (int32_t x = 0; x < 5; ++x) {
-            EXPECT_EQ(Pixel(flipped.m_pixels.get(), 5, x, y),
-                      Pixel(source.m_pixels.get(), 5, x, 3 - y));
-        }
-    }
-    const uint8_t* store = flipped.m_pixels.get();
-    ASSERT_TRUE(flipped.CopyFlipped(BufferOf(NoisePicture(4, 5, 2))));
-    EXPECT_EQ(flipped.m_pixels.get(), store);
-    EXPECT_EQ(flipped.m_width, 4);
-
-    ImageBuffer self = BufferOf(NoisePicture(3, 3, 4));
-    const auto original = StoreOf(self);
-    ASSERT_TRUE(self.CopyFlipped(self));
-    EXPECT_EQ(Pixel(self.m_pixels.get(), 3, 1, 0), Pixel(original.data(), 3, 1, 2));
-}
-
-TEST(CopyFlipped, RefusesASourceThatNeverLoadedAndLeavesTheTargetAlone) {
-    ImageBuffer target = BufferOf(NoisePicture(2, 2, 3));
-    const auto before = StoreOf(target);
-    ImageBuffer never;
-    EXPECT_FALSE(target.CopyFlipped(never));
-    EXPECT_EQ(target.m_width, 2);
-    EXPECT_TRUE(StoreOf(target) == before);
 }
 
 TEST(SetOpaque, SetsEveryAlphaAndKeepsTheColours) {
@@ -108,13 +75,6 @@ TEST(ScaleToSize, AlwaysStartsAgainFromTheKeptSource) {
     ImageBuffer direct;
     ASSERT_TRUE(direct.ScaleToSize(720, 576, chained.m_resourceBitmap));
     EXPECT_TRUE(StoreOf(chained) == StoreOf(direct));
-    ImageBuffer flipped;
-    ASSERT_TRUE(flipped.CopyFlipped(chained));
-    for (int32_t y = 0; y < 576; y += 575) {
-        EXPECT_EQ(std::memcmp(flipped.m_pixels.get() + y * 720 * 4,
-                              chained.m_pixels.get() + (575 - y) * 720 * 4, 720 * 4),
-                  0);
-    }
 }
 
 TEST(ScaleToSize, RefusesBadRequestsAndKeepsThePicture) {

@@ -55,7 +55,9 @@ struct CountingRuntime {
     static inline std::atomic<int> initialised{0};
     static inline std::atomic<int> destroyed{0};
     static inline std::atomic<int> creates{0};
+    // Frames sent, repeats included.
     static inline std::atomic<int> sends{0};
+    static inline std::atomic<int> repeats{0};
     static inline bool failInitialise = false;
     // send_create fails with this errno when not 0.
     static inline int failCreate = 0;
@@ -65,6 +67,7 @@ struct CountingRuntime {
         destroyed = 0;
         creates = 0;
         sends = 0;
+        repeats = 0;
         failInitialise = false;
         failCreate = 0;
         NdiRuntime runtime = StandInNdiRuntime();
@@ -94,6 +97,12 @@ struct CountingRuntime {
                                             const NDIlib_video_frame_v2_t* frame) {
             ++sends;
             standin::Api().send_send_video_v2(sender, frame);
+        };
+        runtime.api.send_repeat_video = [](NDIlib_send_instance_t sender,
+                                           const NDIlib_video_frame_v2_t* frame) {
+            ++sends;
+            ++repeats;
+            standin::Api().send_repeat_video(sender, frame);
         };
         return runtime;
     }
