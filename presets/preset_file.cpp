@@ -1,7 +1,7 @@
 #include "presets/preset_file.h"
 
-#include "presets/control_ranges.h"
 #include "presets/file_replace.h"
+#include "vocabulary/settings_vocabulary.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -168,17 +168,23 @@ PresetLoadResult ReadPresetFile(const std::string& fileName) {
 
 bool ClampPresetBlock(PresetBlock& block) {
     const PresetBlock before = block;
-    block.m_presetSlot = Clamp<int32_t>(block.m_presetSlot, 0, kPresetSlotCount - 1);
-    block.m_presetPreviewMode = Clamp<int32_t>(block.m_presetPreviewMode, 0, 2);
+    block.m_presetSlot =
+        Clamp<int32_t>(block.m_presetSlot, kPresetSlotSetting.min, kPresetSlotSetting.max);
+    block.m_presetPreviewMode =
+        Clamp<int32_t>(block.m_presetPreviewMode, static_cast<int32_t>(PreviewMode::Off),
+                       static_cast<int32_t>(PreviewMode::EveryFrame));
     for (PresetSlot& slot : block.m_presetSlots) {
-        slot.fillPattern = Clamp<int32_t>(slot.fillPattern, 0, 3);
-        slot.rotationMode = Clamp<int32_t>(slot.rotationMode, 0, 2);
+        slot.fillPattern =
+            Clamp<int32_t>(slot.fillPattern, kFillPatternSetting.min, kFillPatternSetting.max);
+        slot.rotationMode =
+            Clamp<int32_t>(slot.rotationMode, kRotationSetting.min, kRotationSetting.max);
         slot.cloudsOn = slot.cloudsOn != 0 ? 1 : 0;
         slot.cloudSet = slot.cloudSet != 0 ? 1 : 0;
-        slot.cloudSpeed = Clamp<int8_t>(slot.cloudSpeed, kCloudSpeedMin, kCloudSpeedMax);
+        slot.cloudSpeed =
+            Clamp<int8_t>(slot.cloudSpeed, kCloudSpeedSetting.min, kCloudSpeedSetting.max);
         slot.useMask = slot.useMask != 0 ? 1 : 0;
-        slot.rotationSliderPosition =
-            Clamp<uint16_t>(slot.rotationSliderPosition, kRotationSliderMin, kRotationSliderMax);
+        slot.rotationSliderPosition = Clamp<uint16_t>(
+            slot.rotationSliderPosition, kRotationSliderSetting.min, kRotationSliderSetting.max);
         slot.useMaskAlpha = slot.useMaskAlpha != 0 ? 1 : 0;
         slot.invertTransparency = slot.invertTransparency != 0 ? 1 : 0;
     }

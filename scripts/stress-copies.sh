@@ -15,7 +15,7 @@ failed=0
 i=1
 while [ "$i" -le "$runs" ]; do
     if dbus-run-session -- sh -c \
-        './tests/app/bus_coordination_tests && ./tests/app/copies_tests' > "stress-$i.log" 2>&1; then
+        './tests/bus/bus_tests --gtest_filter=BusCoordination* && ./tests/app/copies_tests' > "stress-$i.log" 2>&1; then
         echo "run $i: passed"
     else
         echo "run $i: FAILED (build/asan-ubsan/stress-$i.log)"

@@ -16,6 +16,7 @@
 
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -166,6 +167,8 @@ private:
     CommandReply ProgramRefusal() const;
 
     void Apply(const GeneratorSettings& settings) { m_generator.Apply(settings); }
+    // Edits the settings, then shows them as every control of the look does.
+    void ChangeLook(const std::function<void(GeneratorSettings&)>& edit);
     void UpdateStatusLine();
     void ApplySlot(int32_t index);
     void TakeRotationSlider(int32_t position);

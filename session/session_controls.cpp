@@ -7,49 +7,42 @@
 
 #include <algorithm>
 
-void CopySession::SetColour(int corner, uint32_t buttonValue) {
+void CopySession::ChangeLook(const std::function<void(GeneratorSettings&)>& edit) {
     const Command command(*this);
     GeneratorSettings settings = Settings();
-    SetCornerFromButton(settings, corner, buttonValue);
+    edit(settings);
     Apply(settings);
-    if (corner >= 0 && corner < 4) {
-        m_shownColours[corner] = settings.baseColours[corner];
-    }
     UpdateStatusLine();
+}
+
+void CopySession::SetColour(int corner, uint32_t buttonValue) {
+    ChangeLook([&](GeneratorSettings& s) {
+        SetCornerFromButton(s, corner, buttonValue);
+        if (corner >= 0 && corner < 4) {
+            m_shownColours[corner] = s.baseColours[corner];
+        }
+    });
 }
 
 void CopySession::SetFillPattern(FillPattern pattern) {
-    const Command command(*this);
-    GeneratorSettings settings = Settings();
-    settings.fillPattern = static_cast<int32_t>(pattern);
-    Apply(settings);
-    UpdateStatusLine();
+    ChangeLook([&](GeneratorSettings& s) { s.fillPattern = static_cast<int32_t>(pattern); });
 }
 
 void CopySession::SetRotation(Rotation rotation) {
-    const Command command(*this);
-    GeneratorSettings settings = Settings();
-    settings.rotationMode = static_cast<int32_t>(rotation);
-    Apply(settings);
-    UpdateStatusLine();
+    ChangeLook([&](GeneratorSettings& s) { s.rotationMode = static_cast<int32_t>(rotation); });
 }
 
 void CopySession::SetClouds(bool on) {
-    const Command command(*this);
-    GeneratorSettings settings = Settings();
-    settings.cloudsOn = on;
-    Apply(settings);
-    UpdateStatusLine();
+    ChangeLook([&](GeneratorSettings& s) { s.cloudsOn = on; });
 }
 
+// A menu closed without a choice still shows the look again.
 void CopySession::SetCloudSet(int item) {
-    const Command command(*this);
-    if (InRange(kCloudSetSetting, item)) {
-        GeneratorSettings settings = Settings();
-        settings.cloudSet = item;
-        Apply(settings);
-    }
-    UpdateStatusLine();
+    ChangeLook([&](GeneratorSettings& s) {
+        if (InRange(kCloudSetSetting, item)) {
+            s.cloudSet = item;
+        }
+    });
 }
 
 void CopySession::SetPreview(bool on) {

@@ -17,19 +17,14 @@ namespace {
 class SessionMaskTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        // Start-up must not find preset files other tests left behind.
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        ASSERT_TRUE(folder.Valid());
         copy = std::make_unique<SessionFixture>(AloneSession(0));
         ASSERT_TRUE(copy->StartAndSettle());
     }
-    void TearDown() override {
-        copy.reset();
-        QDir::setCurrent(previousDir);
-    }
+    void TearDown() override { copy.reset(); }
 
     CopySession& Session() { return copy->session; }
+    QString FilePath(const QString& name) const { return QDir(folder.Path()).filePath(name); }
 
     // A click on one of the three mask check boxes: the window sends all three.
     enum class Box { Use, Invert, OwnAlpha };
@@ -49,7 +44,7 @@ protected:
                                x < 100 ? qRgba(255, 255, 255, alpha) : qRgba(255, 0, 0, alpha));
             }
         }
-        QString path = dir.filePath(name);
+        QString path = FilePath(name);
         EXPECT_TRUE(image.save(path, "PNG"));
         return path;
     }
@@ -65,15 +60,14 @@ protected:
         }
     }
 
-    QTemporaryDir dir;
-    QString previousDir;
+    WorkFolder folder;
     std::unique_ptr<SessionFixture> copy;
 };
 
 TEST_F(SessionMaskTest, BrightnessBecomesAlphaInvertedOnRequestAndOpaqueWithoutTheMask) {
     CopySession& s = Session();
     s.LoadMask(MakeMask(QStringLiteral("m.png")));
-    EXPECT_EQ(s.MaskLabel(), dir.filePath(QStringLiteral("m.png")));
+    EXPECT_EQ(s.MaskLabel(), FilePath(QStringLiteral("m.png")));
     EXPECT_EQ(s.Engine().Composer().Mask().m_width, 1280); // stretched to the output,
     EXPECT_EQ(s.Engine().Composer().Mask().m_height, 720); // aspect not kept
     EXPECT_EQ(AlphaAt(10, 10), 255);                       // not in use yet
@@ -105,7 +99,7 @@ TEST_F(SessionMaskTest, OwnAlphaLongNamesAndAFailedLoadKeepingThePreviousMask) {
     Click(Box::OwnAlpha);
     EXPECT_EQ(AlphaAt(10, 10), 40);
 
-    QFile broken(dir.filePath(QStringLiteral("broken.png")));
+    QFile broken(FilePath(QStringLiteral("broken.png")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("\x89PNG\r\n\x1a\n not really");
     broken.close();
@@ -124,7 +118,7 @@ TEST_F(SessionMaskTest, APresetFileNamingAMaskLoadsAndAppliesIt) {
     block.m_presetSlots[0].useMask = 1;
     block.m_presetSlots[0].cloudsOn = 0;
     const QString mask = MakeMask(QStringLiteral("preset-mask.png"));
-    const QString preset = dir.filePath(QStringLiteral("with-mask.skf"));
+    const QString preset = FilePath(QStringLiteral("with-mask.skf"));
     ASSERT_TRUE(SavePresetBytes(preset.toStdString(), block, mask.toStdU16String()).saved);
     const int boxChanges = s.BoxViewChanges();
     ASSERT_FALSE(s.LoadPresets(preset).Refused());
@@ -175,7 +169,7 @@ TEST_F(SessionMaskTest, MasksLoadedWhileSendingAreHandedOverWhole) {
     CopySession& s = Session();
     QImage grey(300, 200, QImage::Format_RGB32);
     grey.fill(qRgb(128, 128, 128));
-    const QString greyPath = dir.filePath(QStringLiteral("grey.png"));
+    const QString greyPath = FilePath(QStringLiteral("grey.png"));
     ASSERT_TRUE(grey.save(greyPath, "PNG"));
     const QString halves = MakeMask(QStringLiteral("halves.png"));
     Click(Box::Use);

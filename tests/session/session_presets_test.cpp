@@ -15,15 +15,8 @@ namespace {
 
 class SessionPresetsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(workDir.isValid());
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
-    }
-    void TearDown() override {
-        copy.reset();
-        QDir::setCurrent(previousDir);
-    }
+    void SetUp() override { ASSERT_TRUE(folder.Valid()); }
+    void TearDown() override { copy.reset(); }
 
     // A new copy in place of the last one, as a second run of the program.
     CopySession& Start() {
@@ -48,8 +41,7 @@ protected:
     }
     static QString Here(const QString& name) { return QDir::current().absoluteFilePath(name); }
 
-    QTemporaryDir workDir;
-    QString previousDir;
+    WorkFolder folder;
     std::unique_ptr<SessionFixture> copy;
 };
 

@@ -4,8 +4,10 @@
 #include "session/copy_session.h"
 #include "session/session_face.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -17,16 +19,12 @@
 #include <unistd.h>
 #include <utility>
 
-// Answers a session's questions from a script and remembers every message and question,
-// as "caption|text".
-class ScriptedFace : public SessionFace {
-public:
-    std::optional<bool> Ask(const SessionQuestion& question) override {
-        asked << question.caption + "|" + question.text;
-        if (whileOpen) {
-            // Something that happens while the question is open.
-            std::exchange(whileOpen, nullptr)();
-        }
+// Answers questions from a script and remembers every question and message, as
+// "caption|text".
+struct Script {
+    bool Ask(const QString& caption, const QString& text) {
+        asked << caption + "|" + text;
+        RunWhileOpen();
         if (answers.empty()) {
             return false;
         }
@@ -34,19 +32,34 @@ public:
         answers.pop_front();
         return answer;
     }
-    void ShowMessage(const SessionMessage& message) override {
-        told << message.caption + "|" + message.text;
+    void Tell(const QString& caption, const QString& text) {
+        told << caption + "|" + text;
+        RunWhileOpen();
+    }
+    // Something that happens while a question or message is open, once.
+    void RunWhileOpen() {
         if (whileOpen) {
             std::exchange(whileOpen, nullptr)();
         }
     }
-    void StatusChanged() override { ++changes; }
 
     std::deque<bool> answers;
-    // Runs once, inside the next question or message.
     std::function<void()> whileOpen;
     QStringList asked;
     QStringList told;
+};
+
+// A session's face that answers from a script and counts the changes it is told of.
+class ScriptedFace : public SessionFace, public Script {
+public:
+    std::optional<bool> Ask(const SessionQuestion& question) override {
+        return Script::Ask(question.caption, question.text);
+    }
+    void ShowMessage(const SessionMessage& message) override {
+        Script::Tell(message.caption, message.text);
+    }
+    void StatusChanged() override { ++changes; }
+
     int changes = 0;
 };
 
@@ -127,6 +140,24 @@ public:
 private:
     void (*m_handler)(int);
     struct rlimit m_limit = {};
+};
+
+// A fresh working folder for the copies of one test, so that none finds preset files
+// another left; the previous one is current again afterwards.
+class WorkFolder {
+public:
+    WorkFolder() : m_previous(QDir::currentPath()) { QDir::setCurrent(m_dir.path()); }
+    ~WorkFolder() { QDir::setCurrent(m_previous); }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    bool Valid() const {
+        return m_dir.isValid() && QDir::currentPath() == QDir(m_dir.path()).canonicalPath();
+    }
+    QString Path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
 };
 
 // A copy alone (no coordination link) on the counting stand-in, start-up draw 7.
