@@ -69,7 +69,8 @@ QString HelpEnd() {
                "  %4 on the copy's bus name; see gdbus introspect.\n"
                "\nExit status:\n"
                "  0 ended normally, 1 the NDI runtime cannot run (or --check found none),\n"
-               "  2 a mistake on the command line, 3 all eight copy numbers were taken.\n")
+               "  2 a mistake on the command line, 3 all eight copy numbers were taken,\n"
+               "  4 the settings could not be saved to last.skf at the end.\n")
         .arg(QString::fromStdString(bus_names::CopyName(1)),
              QString::fromStdString(bus_names::CopyName(bus_names::kMaxCopies)),
              QString::fromLatin1(bus_names::kCoordinationInterface),
@@ -216,7 +217,10 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         return 0;
     }
     if (parser.isSet(version)) {
-        std::printf("skyfill %s\n", SKYFILL_VERSION);
+        std::printf("skyfill %s\n"
+                    "Copyright (C) 2026 the Skyfill developers\n"
+                    "License: MIT\n",
+                    SKYFILL_VERSION);
         return 0;
     }
     // False, once the user has been told, for a value that is not offered.

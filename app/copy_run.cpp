@@ -75,5 +75,8 @@ void CopyRun::Started() {
 }
 
 int CopyRun::ExitStatus() const {
-    return m_session->EndedWithoutNumber() ? 3 : 0;
+    if (m_session->EndedWithoutNumber()) {
+        return 3;
+    }
+    return m_session->ExitSaveFailed() ? 4 : 0;
 }

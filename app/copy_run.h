@@ -24,7 +24,8 @@ public:
     // signals' shutdown.
     void Started();
     // 3 for a copy that found no free number (it published nothing, and a service
-    // manager must not take that for a normal end), else 0.
+    // manager must not take that for a normal end), 4 when the settings could not be
+    // saved at the end, else 0.
     int ExitStatus() const;
 
 private:

@@ -1,7 +1,9 @@
 // The per-frame picture work beside a memcpy of the same frame: composing a full cloud
-// picture on each blend path, and one whole dirty frame (gradient, cloud strip, logo).
+// picture on each blend path, one whole dirty frame (gradient, cloud strip, preview,
+// logo), and a headless copy's frame (no preview) as separate passes and in bands.
 
 #include "bench/ratio_reporter.h"
+#include "engine/generator.h"
 #include "preview/preview_box.h"
 #include "render/cloud_overlay.h"
 #include "render/frame_limits.h"
@@ -29,7 +31,6 @@ std::vector<uint8_t>& Source() {
 
 struct Clouds {
     ImageBuffer picture;
-    ImageBuffer flipped;
     ImageBuffer logo;
 };
 
@@ -89,6 +90,50 @@ void DirtyFrame(benchmark::State& state, int w, int h) {
     }
 }
 
+GradientParams Corners() {
+    GradientParams params;
+    params.corners[0] = ColourRecord::FromValue(0xFF00B5BD);
+    params.corners[1] = ColourRecord::FromValue(0xFFC600BF);
+    params.corners[2] = ColourRecord::FromValue(0xFFBEB900);
+    params.corners[3] = ColourRecord::FromValue(0xFFCC0000);
+    return params;
+}
+
+// A headless copy's dirty frame without the preview: each layer over the whole frame.
+void SeparatePasses(benchmark::State& state, int w, int h) {
+    const Clouds& clouds = CloudsAt(w, h);
+    const GradientParams params = Corners();
+    for (auto _ : state) {
+        RenderGradient(Store().data(), w, h, params);
+        ComposeCloudStrip(Store().data(), w, h, clouds.picture, h / 3);
+        ComposeLogo(Store().data(), w, h, clouds.logo, false);
+        benchmark::DoNotOptimize(Store().data());
+        benchmark::ClobberMemory();
+    }
+}
+
+// The same frame as the sending thread draws it: band by band.
+void Bands(benchmark::State& state, int w, int h) {
+    static Generator generator;
+    const Clouds& clouds = CloudsAt(w, h);
+    FrameComposer& composer = generator.Composer();
+    composer.Cloud(0).ScaleToSize(w, h, clouds.picture.m_resourceBitmap);
+    LoadResourceBitmap(composer.Logo(), picture::kLogo);
+    GeneratorSettings settings;
+    const GradientParams corners = Corners();
+    std::copy(std::begin(corners.corners), std::end(corners.corners), settings.currentColours);
+    settings.cloudsOn = true;
+    settings.logoOn = true;
+    settings.cloudSpeed = h / 3;
+    generator.Apply(settings);
+    composer.BeginRun(w, h);
+    for (auto _ : state) {
+        composer.ComposeFrame(w, h);
+        benchmark::DoNotOptimize(composer.FrameStore());
+        benchmark::ClobberMemory();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +155,10 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMicrosecond);
         }
         benchmark::RegisterBenchmark(("frame/" + size).c_str(), DirtyFrame, w, h)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("passes/" + size).c_str(), SeparatePasses, w, h)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("bands/" + size).c_str(), Bands, w, h)
             ->Unit(benchmark::kMicrosecond);
     }
     return RunWithRatios(argc, argv, {"memcpy"});

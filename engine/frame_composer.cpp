@@ -75,24 +75,43 @@ void FrameComposer::BeginRun(int32_t /*width*/, int32_t height) {
 }
 
 void FrameComposer::ComposeFrame(int32_t width, int32_t height) {
+    ComposeFrameWith(FastestCpuPath(), width, height);
+}
+
+void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height) {
     ApplyPendingAlpha(width, height);
     // A once-only preview request is taken before the settings are read, so it is met
     // by a frame drawn with the change that raised it, not by one already under way.
     const bool once = m_previewOnce.exchange(false);
     const GeneratorSettings settings = m_settings.Snapshot();
+    const bool preview = once || settings.previewEveryFrame;
+    const bool mergeLogoAlpha = settings.logoOn && m_maskApplied.exchange(false);
+    // The preview never shows the logo: with the preview on, the logo waits for the
+    // whole frame.
+    const bool logoInBands = settings.logoOn && !preview;
     uint8_t* store = m_store.get();
-    RenderGradient(store, width, height, GradientOf(settings));
+    const GradientParams gradient = GradientOf(settings);
+    const ImageBuffer& clouds = m_clouds[settings.cloudSet != 0 ? 1 : 0];
+    // Band by band, each layer over a band while it is still in the cache, so that every
+    // byte of the frame goes out to memory once.
+    for (int32_t first = 0; first < height; first += kBandRows) {
+        const FrameRows band{first, std::min(first + kBandRows, height)};
+        RenderGradientRowsWith(path, band, store, width, height, gradient);
+        if (settings.cloudsOn) {
+            ComposeCloudStripRows(path, band, store, width, height, clouds, m_scroll.Offset());
+        }
+        if (logoInBands) {
+            ComposeLogoRows(path, band, store, width, height, m_logo, mergeLogoAlpha);
+        }
+    }
     if (settings.cloudsOn) {
-        const int set = settings.cloudSet != 0 ? 1 : 0;
-        ComposeCloudStrip(store, width, height, m_clouds[set], m_scroll.Offset());
         m_scroll.Advance(settings.cloudSpeed);
     }
-    // Before the logo: the preview never shows it.
-    if (once || settings.previewEveryFrame) {
+    if (preview) {
         ShowFrame(width, height);
     }
-    if (settings.logoOn) {
-        ComposeLogo(store, width, height, m_logo, m_maskApplied.exchange(false));
+    if (settings.logoOn && !logoInBands) {
+        ComposeLogoRows(path, {0, height}, store, width, height, m_logo, mergeLogoAlpha);
     }
 }
 

@@ -55,6 +55,8 @@ public:
     void BeginRun(int32_t width, int32_t height);
     // Sending thread: one frame into the store.
     void ComposeFrame(int32_t width, int32_t height);
+    // The same on a chosen CPU path (one of SupportedCpuPaths()).
+    void ComposeFrameWith(CpuPath path, int32_t width, int32_t height);
     // Sending thread: where the next frame's cloud strip starts.
     const CloudScroll& Scroll() const { return m_scroll; }
 
@@ -73,6 +75,9 @@ public:
     void DropPendingAlpha();
 
 private:
+    // Rows of a band the frame is drawn in: a few hundred kilobytes at the widest.
+    static constexpr int32_t kBandRows = 32;
+
     struct FreeStore {
         void operator()(uint8_t* p) const { std::free(p); }
     };

@@ -4,9 +4,12 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
+#include <cerrno>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +84,53 @@ bool ToPicture(const QImage& decoded, bool paletteOnly, PixelPicture& out) {
     return true;
 }
 
+// A preset may name any path. Opening a pipe waits for a writer and opening a file under
+// a lease waits for its holder, so the open never waits, and the type and size are those
+// of what was opened: the path may have been swapped for a pipe since anyone looked.
+bool ReadRegularFile(const QString& path, QByteArray& data) {
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || name.contains('\0')) {
+        return false;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    bool whole = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+                 info.st_size <= imageio::kMaxFileBytes;
+    if (whole) {
+        data.resize(static_cast<qsizetype>(info.st_size));
+        qsizetype got = 0;
+        while (got < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += n;
+        }
+        // A file that changed size while being read holds neither picture.
+        char more = 0;
+        whole = got == data.size() && ::read(fd, &more, 1) == 0;
+    }
+    ::close(fd);
+    return whole;
+}
+
+// The program's own pictures, compiled in.
+bool ReadResource(const QString& path, QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 ||
+        file.size() > imageio::kMaxFileBytes) {
+        return false;
+    }
+    data = file.readAll();
+    return data.size() == file.size();
+}
+
 } // namespace
 
 namespace imageio {
@@ -118,20 +168,10 @@ bool DecodeImageData(const QByteArray& data, PixelPicture& out) {
 }
 
 bool DecodeImageFile(const QString& path, PixelPicture& out) {
-    // Opening a pipe or a device can wait for ever (a preset may name any path); only
-    // regular files are read.
-    if (!QFileInfo(path).isFile()) {
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > kMaxFileBytes) {
-        return false;
-    }
-    const QByteArray data = file.readAll();
-    if (data.size() != file.size()) {
-        return false;
-    }
-    return DecodeImageData(data, out);
+    QByteArray data;
+    const bool read = path.startsWith(QLatin1String(":/")) ? ReadResource(path, data)
+                                                           : ReadRegularFile(path, data);
+    return read && DecodeImageData(data, out);
 }
 
 bool LoadImageFile(ImageBuffer& buffer, const QString& path) {

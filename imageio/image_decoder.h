@@ -26,6 +26,8 @@ constexpr int64_t kMaxPixels = frame_limits::kMaxPixels;
 constexpr int64_t kMaxFileBytes = int64_t{256} * 1024 * 1024;
 
 bool DecodeImageData(const QByteArray& data, PixelPicture& out);
+// A path beginning ":/" is one of the program's compiled-in pictures; any other must be a
+// regular file (a pipe, device or file held under a lease is refused without waiting).
 bool DecodeImageFile(const QString& path, PixelPicture& out);
 
 // The mask load: decodes `path` and makes it the buffer's kept file image and its store

@@ -2,18 +2,27 @@
 
 void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture,
                        int32_t offset) {
+    ComposeCloudStripRows(FastestCpuPath(), {0, H}, frame, W, H, picture, offset);
+}
+
+void ComposeCloudStripRows(CpuPath path, FrameRows band, uint8_t* frame, int32_t W, int32_t H,
+                           const ImageBuffer& picture, int32_t offset) {
     if (H <= 0) {
         return;
     }
     const int32_t length = 2 * H;
     const int32_t o = AdvanceCloudOffset(offset, 0, length);
+    auto compose = [&](int32_t y, bool upsideDown) {
+        picture.ComposeRowsOnto(path, band, {0, y, Placement::CentredAcross, false, upsideDown},
+                                frame, W, H);
+    };
     if (o > H) {
-        picture.ComposeUpsideDownOnto(0, H - o, Placement::CentredAcross, frame, W, H);
-        picture.ComposeOnto(0, length - o, Placement::CentredAcross, false, frame, W, H);
+        compose(H - o, true);
+        compose(length - o, false);
     } else {
-        picture.ComposeOnto(0, -o, Placement::CentredAcross, false, frame, W, H);
+        compose(-o, false);
         if (o != 0) {
-            picture.ComposeUpsideDownOnto(0, H - o, Placement::CentredAcross, frame, W, H);
+            compose(H - o, true);
         }
     }
 }
@@ -32,5 +41,12 @@ void ComposeStillClouds(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer&
 }
 
 void ComposeLogo(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& logo, bool mergeAlpha) {
-    logo.ComposeOnto(20, H / 60, Placement::CentredAcrossUpFromBottom, mergeAlpha, frame, W, H);
+    ComposeLogoRows(FastestCpuPath(), {0, H}, frame, W, H, logo, mergeAlpha);
+}
+
+void ComposeLogoRows(CpuPath path, FrameRows band, uint8_t* frame, int32_t W, int32_t H,
+                     const ImageBuffer& logo, bool mergeAlpha) {
+    logo.ComposeRowsOnto(path, band,
+                         {20, H / 60, Placement::CentredAcrossUpFromBottom, mergeAlpha, false},
+                         frame, W, H);
 }

@@ -16,6 +16,9 @@
 // with offset starting at 0 for each run of the thread (the engine's CloudScroll).
 void ComposeCloudStrip(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& picture,
                        int32_t offset);
+// The same for the frame rows of `band` alone, on a chosen path.
+void ComposeCloudStripRows(CpuPath path, FrameRows band, uint8_t* frame, int32_t W, int32_t H,
+                           const ImageBuffer& picture, int32_t offset);
 
 // offset + speed, wrapped into 0 .. length - 1 (length = 2 x the output height).
 int32_t AdvanceCloudOffset(int32_t offset, int32_t speed, int32_t length);
@@ -27,3 +30,5 @@ void ComposeStillClouds(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer&
 // `mergeAlpha` makes the frame at least as opaque as the logo (re-configure, and the
 // first frame after the mask was written).
 void ComposeLogo(uint8_t* frame, int32_t W, int32_t H, const ImageBuffer& logo, bool mergeAlpha);
+void ComposeLogoRows(CpuPath path, FrameRows band, uint8_t* frame, int32_t W, int32_t H,
+                     const ImageBuffer& logo, bool mergeAlpha);

@@ -93,7 +93,7 @@ void PortableRow(const RowSetup& row, uint32_t* top, uint32_t* bottom, int32_t b
 } // namespace
 
 void gradient_detail::RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int32_t width,
-                                 int32_t height, const GradientParams& params) {
+                                 int32_t height, const GradientParams& params, FrameRows rows) {
     Layout l{};
     if (!LayoutFor(params.fillPattern, width, height, l)) {
         return;
@@ -107,33 +107,25 @@ void gradient_detail::RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int
     const bool narrowEveryRow = gradient_detail::NarrowExactForBlock(l.blockWidth, l.blockHeight);
     auto* pixels = reinterpret_cast<uint32_t*>(store);
     const bool centreColumn = l.mirrorX && (width % 2 != 0);
-    for (int32_t y = 0; y < l.blockHeight; ++y) {
-        uint32_t* top = pixels + static_cast<int64_t>(y) * width;
-        uint32_t* bottom =
-            l.mirrorY ? pixels + static_cast<int64_t>(height - 1 - y) * width : nullptr;
+    const int32_t first = std::max(rows.first, 0);
+    const int32_t end = std::min(rows.end, height);
+    for (int32_t fy = first; fy < end; ++fy) {
+        // Each frame row on its own, so that any band of rows can be drawn: a mirrored
+        // row is its block row again, and an odd height's centre row repeats the last.
+        const int32_t y = l.mirrorY ? std::min({fy, height - 1 - fy, l.blockHeight - 1}) : fy;
+        uint32_t* line = pixels + static_cast<int64_t>(fy) * width;
         const RowSetup row = SetupRow(params, l.blockWidth, l.blockHeight, y);
         if (fixedWriter != nullptr) {
             FixedRow fixed = gradient_detail::NarrowFixed(row);
             if (!narrowEveryRow && !gradient_detail::NarrowRowExact(row, l.blockWidth, fixed)) {
                 fixed = gradient_detail::WideFixed(row);
             }
-            fixedWriter(fixed, top, bottom, l.blockWidth, width, l.mirrorX);
+            fixedWriter(fixed, line, nullptr, l.blockWidth, width, l.mirrorX);
         } else {
-            PortableRow(row, top, bottom, l.blockWidth, width, l.mirrorX);
+            PortableRow(row, line, nullptr, l.blockWidth, width, l.mirrorX);
         }
         if (centreColumn) {
-            const uint32_t colour = ColourOf(top + l.blockWidth - 1);
-            PutColour(top + l.blockWidth, colour);
-            if (bottom != nullptr) {
-                PutColour(bottom + l.blockWidth, colour);
-            }
-        }
-    }
-    if (l.mirrorY && (height % 2 != 0)) {
-        const uint32_t* from = pixels + static_cast<int64_t>(l.blockHeight - 1) * width;
-        uint32_t* centre = pixels + static_cast<int64_t>(l.blockHeight) * width;
-        for (int32_t x = 0; x < width; ++x) {
-            PutColour(centre + x, ColourOf(from + x));
+            PutColour(line + l.blockWidth, ColourOf(line + l.blockWidth - 1));
         }
     }
 }
@@ -142,7 +134,8 @@ namespace {
 
 // The formula as written, one division per channel and pixel; the oracle for the
 // faster paths. Each frame pixel finds its block pixel through the mirrors.
-void RenderReference(uint8_t* store, int32_t width, int32_t height, const GradientParams& p) {
+void RenderReference(uint8_t* store, int32_t width, int32_t height, const GradientParams& p,
+                     FrameRows rows) {
     Layout l{};
     if (!LayoutFor(p.fillPattern, width, height, l)) {
         return;
@@ -157,7 +150,7 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
         }
     }
     auto* pixels = reinterpret_cast<uint32_t*>(store);
-    for (int32_t fy = 0; fy < height; ++fy) {
+    for (int32_t fy = std::max(rows.first, 0); fy < std::min(rows.end, height); ++fy) {
         int64_t y = fy;
         if (l.mirrorY) {
             y = std::min<int64_t>({fy, height - 1 - fy, h - 1});
@@ -202,13 +195,18 @@ FixedRowWriter WriterFor(CpuPath path) {
 
 } // namespace
 
+void RenderGradientRowsWith(CpuPath path, FrameRows rows, uint8_t* store, int32_t width,
+                            int32_t height, const GradientParams& params) {
+    if (path == CpuPath::Reference) {
+        RenderReference(store, width, height, params, rows);
+    } else {
+        gradient_detail::RenderRows(WriterFor(path), store, width, height, params, rows);
+    }
+}
+
 void RenderGradientWith(CpuPath path, uint8_t* store, int32_t width, int32_t height,
                         const GradientParams& params) {
-    if (path == CpuPath::Reference) {
-        RenderReference(store, width, height, params);
-    } else {
-        gradient_detail::RenderRows(WriterFor(path), store, width, height, params);
-    }
+    RenderGradientRowsWith(path, {0, height}, store, width, height, params);
 }
 
 void RenderGradient(uint8_t* store, int32_t width, int32_t height, const GradientParams& params) {

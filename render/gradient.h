@@ -2,6 +2,7 @@
 
 #include "render/colour_record.h"
 #include "render/cpu_path.h"
+#include "render/frame_rows.h"
 
 #include <cstdint>
 
@@ -24,3 +25,7 @@ void RenderGradient(uint8_t* store, int32_t width, int32_t height, const Gradien
 // The same, on a chosen path; `path` must be one of SupportedCpuPaths().
 void RenderGradientWith(CpuPath path, uint8_t* store, int32_t width, int32_t height,
                         const GradientParams& params);
+// Only the frame's `rows`, each exactly as the whole frame has it, so that a frame can be
+// drawn band by band.
+void RenderGradientRowsWith(CpuPath path, FrameRows rows, uint8_t* store, int32_t width,
+                            int32_t height, const GradientParams& params);

@@ -68,10 +68,10 @@ bool NarrowExactForBlock(int64_t w, int64_t h);
 using FixedRowWriter = void (*)(const FixedRow& row, uint32_t* top, uint32_t* bottom,
                                 int32_t blockWidth, int32_t frameWidth, bool mirrorX);
 
-// Every row of the frame through `writer` (null: the portable rows), with the mirrors and
+// The frame's `rows` through `writer` (null: the portable rows), with the mirrors and
 // the odd-size centre lines; the tests also drive writers built for wider CPUs through it.
 void RenderRows(FixedRowWriter writer, uint8_t* store, int32_t width, int32_t height,
-                const GradientParams& params);
+                const GradientParams& params, FrameRows rows);
 
 FixedRowWriter Sse2RowWriter();
 FixedRowWriter Avx2RowWriter();

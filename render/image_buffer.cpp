@@ -139,27 +139,28 @@ void ImageBuffer::ComposeOnto(int32_t x, int32_t y, Placement placement, bool me
 
 void ImageBuffer::ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement,
                                   bool mergeAlpha, uint8_t* frame, int32_t W, int32_t H) const {
-    Compose(path, x, y, placement, mergeAlpha, false, frame, W, H);
+    ComposeRowsOnto(path, {0, H}, {x, y, placement, mergeAlpha, false}, frame, W, H);
 }
 
-void ImageBuffer::ComposeUpsideDownOnto(int32_t x, int32_t y, Placement placement, uint8_t* frame,
-                                        int32_t W, int32_t H) const {
-    Compose(FastestCpuPath(), x, y, placement, false, true, frame, W, H);
-}
-
-void ImageBuffer::Compose(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
-                          bool upsideDown, uint8_t* frame, int32_t W, int32_t H) const {
+void ImageBuffer::ComposeRowsOnto(CpuPath path, FrameRows band, const Composition& how,
+                                  uint8_t* frame, int32_t W, int32_t H) const {
     if (!Drawable() || frame == nullptr || W <= 0 || H <= 0) {
         return;
     }
+    const int32_t x = how.x;
+    const int32_t y = how.y;
+    const Placement placement = how.placement;
+    const bool mergeAlpha = how.mergeAlpha;
+    const bool upsideDown = how.upsideDown;
     const FramePosition at = PlaceOnFrame(x, y, placement, m_width, m_height, W, H);
     // Overlap of picture columns [0, bw) placed at at.x with frame columns [0, W).
     const int64_t frameX = std::max<int64_t>(at.x, 0);
     const int64_t pictureX = frameX - at.x;
     const int64_t columns = std::min<int64_t>(at.x + m_width, W) - frameX;
-    const int64_t frameY = std::max<int64_t>(at.y, 0);
+    // ... and of picture rows placed at at.y with the band's rows of the frame.
+    const int64_t frameY = std::max<int64_t>({at.y, 0, band.first});
     const int64_t pictureY = frameY - at.y;
-    const int64_t rows = std::min<int64_t>(at.y + m_height, H) - frameY;
+    const int64_t rows = std::min<int64_t>({at.y + m_height, H, band.end}) - frameY;
     if (columns <= 0 || rows <= 0) {
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/blend.h"
+#include "render/frame_rows.h"
 #include "render/pixel_picture.h"
 
 #include <cstdint>
@@ -64,10 +65,20 @@ public:
                      int32_t W, int32_t H) const;
     void ComposeOntoWith(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
                          uint8_t* frame, int32_t W, int32_t H) const;
-    // The same for the picture turned upside down, as if composed from a flipped copy
-    // of it, without alpha merge: the clouds' mirrored half needs no store of its own.
-    void ComposeUpsideDownOnto(int32_t x, int32_t y, Placement placement, uint8_t* frame, int32_t W,
-                               int32_t H) const;
+    // How a picture goes onto the frame: where, with or without the alpha merge, and
+    // whether turned upside down (as if composed from a flipped copy of it, so that the
+    // clouds' mirrored half needs no store of its own).
+    struct Composition {
+        int32_t x;
+        int32_t y;
+        Placement placement;
+        bool mergeAlpha;
+        bool upsideDown;
+    };
+    // Only the frame rows of `band`, each exactly as a composition of the whole frame
+    // leaves it.
+    void ComposeRowsOnto(CpuPath path, FrameRows band, const Composition& how, uint8_t* frame,
+                         int32_t W, int32_t H) const;
 
     // Writes the frame's alpha bytes from this picture: its brightness
     // (59 G + 30 R + 11 B) / 100, or its own alpha with `useOwnAlpha`, inverted with
@@ -81,8 +92,6 @@ public:
     bool FlipVertical();
 
 private:
-    void Compose(CpuPath path, int32_t x, int32_t y, Placement placement, bool mergeAlpha,
-                 bool upsideDown, uint8_t* frame, int32_t W, int32_t H) const;
     bool HoldsPixels() const;
     void Empty();
     void ReverseRows();

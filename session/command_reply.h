@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 // Who asked for a command. A user's command shows its messages; another program's
 // returns them in the reply and is refused, changing nothing, where the copy is not
@@ -24,6 +25,15 @@ struct CommandReply {
     QStringList warnings;
 
     bool Refused() const { return refusal != Refusal::None; }
-    static CommandReply Done(QStringList warnings = {}) { return {Refusal::None, {}, warnings}; }
-    static CommandReply Refuse(Refusal why, QString message) { return {why, message, {}}; }
+    static CommandReply Done(QStringList warnings = {}) {
+        return {Refusal::None, {}, std::move(warnings)};
+    }
+    static CommandReply Refuse(Refusal why, QString message) {
+        return {why, std::move(message), {}};
+    }
 };
+
+// An argument as a refusal quotes it: a short one whole, a long one by its two ends (a
+// path's end names its file), control characters as \xNN, so the reply stays small and
+// cannot drive the caller's terminal.
+QString QuotedArgument(const QString& text);

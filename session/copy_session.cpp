@@ -228,8 +228,11 @@ void CopySession::ShutDown() {
     }
     if (m_output) {
         StopSending();
-        // Only a copy that started up fully has presets worth keeping.
-        SavePresetFile(QStringLiteral("last.skf"));
+        // Only a copy that started up fully and got its number has presets worth keeping;
+        // one turned away would overwrite those of a copy that ran.
+        if (m_numberSettled) {
+            SaveLastPresets();
+        }
     }
     // The output owns the sender and the frame store; dropping it destroys the sender
     // before its store is freed.

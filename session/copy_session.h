@@ -145,6 +145,8 @@ public:
     bool HasEnded() const { return m_ended; }
     // Ended because all eight copy numbers were taken: nothing was ever published.
     bool EndedWithoutNumber() const { return m_endedWithoutNumber; }
+    // The exit's save of the settings to "last.skf" failed: they are lost.
+    bool ExitSaveFailed() const { return m_exitSaveFailed; }
     uint64_t FramesSent() const { return m_output ? m_output->FramesSent() : 0; }
 
     // The parts below, for tests that look inside.
@@ -175,6 +177,7 @@ private:
     void TakeCloudSpeed(int32_t speed);
     void StoreCurrentSlot();
     bool SavePresetFile(const QString& fileName);
+    void SaveLastPresets();
     bool LoadPresetFile(const QString& fileName);
     bool LoadPresetsFromFile(const QString& path);
     void LoadStartupPresets();
@@ -233,6 +236,7 @@ private:
 
     bool m_ended = false;
     bool m_endedWithoutNumber = false;
+    bool m_exitSaveFailed = false;
     // Set from the first step of the exit on, so nothing can start it a second time.
     bool m_shuttingDown = false;
 };

@@ -87,11 +87,14 @@ CommandReply CopySession::SetOutput(int32_t width, int32_t height, const QString
                                         .arg(height)
                                         .arg(QString::fromStdString(TakenSizeList())));
     }
-    const int rateItem = FrameRateItemNamed(rate.toStdString());
+    // No rate's name is near this long; a longer one is not copied, only refused.
+    constexpr qsizetype kLongestRate = 16;
+    const int rateItem = rate.size() <= kLongestRate ? FrameRateItemNamed(rate.toStdString()) : -1;
     if (rateItem < 0) {
-        return CommandReply::Refuse(CommandReply::Refusal::InvalidArgs,
-                                    QStringLiteral("\"%1\" is not a frame rate: %2")
-                                        .arg(rate, QString::fromStdString(RateList())));
+        return CommandReply::Refuse(
+            CommandReply::Refusal::InvalidArgs,
+            QStringLiteral("\"%1\" is not a frame rate: %2")
+                .arg(QuotedArgument(rate), QString::fromStdString(RateList())));
     }
     if (caller == Caller::Program) {
         if (CommandReply refusal = ProgramRefusal(); refusal.Refused()) {

@@ -8,7 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,19 +45,42 @@ void WarnPresetFileNotLoaded(const QString& file) {
 // word; nothing when the file is worth reading.
 std::optional<QString> UnfitPresetPath(const QString& path) {
     const QFileInfo file(path);
+    const QString quoted = QuotedArgument(path);
     if (!file.exists()) {
-        return QStringLiteral("%1: no such file").arg(path);
+        return QStringLiteral("%1: no such file").arg(quoted);
     }
     if (file.isDir()) {
-        return QStringLiteral("%1: is a folder").arg(path);
+        return QStringLiteral("%1: is a folder").arg(quoted);
     }
     if (!file.isFile()) {
-        return QStringLiteral("%1: not a regular file").arg(path);
+        return QStringLiteral("%1: not a regular file").arg(quoted);
     }
     if (file.size() > kLargestPresetFile) {
-        return QStringLiteral("%1: too large for a preset file").arg(path);
+        return QStringLiteral("%1: too large for a preset file").arg(quoted);
     }
     return std::nullopt;
+}
+
+// Why the exit's save left "last.skf" unwritten.
+QString WhyNotSaved(const QString& name) {
+    const QByteArray path = QFile::encodeName(name);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        struct stat link {};
+        if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+            return QStringLiteral("it is a link to a file that cannot be made");
+        }
+        if (::faccessat(AT_FDCWD, ".", W_OK, AT_EACCESS) != 0) {
+            return QString::fromLocal8Bit(std::strerror(errno));
+        }
+    } else if (S_ISDIR(info.st_mode)) {
+        return QStringLiteral("it is a folder");
+    } else if (!S_ISREG(info.st_mode)) {
+        return QStringLiteral("it is not a regular file");
+    } else if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return QStringLiteral("it could not be written");
 }
 
 } // namespace
@@ -77,6 +106,19 @@ bool CopySession::SavePresetFile(const QString& fileName) {
              QString::fromUtf8(PresetMessageText(result.message)), SessionMessage::Kind::Error);
     }
     return result.saved;
+}
+
+// A service's user reads only standard error and the exit status: both tell that the
+// settings are lost, whatever the faces were shown.
+void CopySession::SaveLastPresets() {
+    if (SavePresetFile(kLastPresets)) {
+        return;
+    }
+    m_exitSaveFailed = true;
+    std::fprintf(stderr, "skyfill: settings not saved to '%s' (%s)\n",
+                 QFile::encodeName(QDir::current().absoluteFilePath(kLastPresets)).constData(),
+                 WhyNotSaved(kLastPresets).toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 bool CopySession::SavePresets(const QString& path) {
@@ -186,10 +228,17 @@ CommandReply CopySession::LoadPresets(const QString& path, Caller caller) {
         return LoadPresetsFromFile(path) ? CommandReply::Done()
                                          : CommandReply::Refuse(CommandReply::Refusal::File, path);
     }
+    // Nothing longer names a file the system would open; it is refused before any copy.
+    if (path.size() >= PATH_MAX || QFile::encodeName(path).size() >= PATH_MAX) {
+        return CommandReply::Refuse(
+            CommandReply::Refusal::InvalidArgs,
+            QStringLiteral("\"%1\" is too long for a path").arg(QuotedArgument(path)));
+    }
     if (path.isEmpty() || !QDir::isAbsolutePath(path)) {
         return CommandReply::Refuse(
             CommandReply::Refusal::InvalidArgs,
-            QStringLiteral("A preset file is given by its absolute path, not \"%1\"").arg(path));
+            QStringLiteral("A preset file is given by its absolute path, not \"%1\"")
+                .arg(QuotedArgument(path)));
     }
     if (CommandReply refusal = ProgramRefusal(); refusal.Refused()) {
         return refusal;
@@ -207,7 +256,7 @@ CommandReply CopySession::LoadPresets(const QString& path, Caller caller) {
         const QString why =
             held.isEmpty() ? QStringLiteral("cannot be read") : held.join(u' ').simplified();
         return CommandReply::Refuse(CommandReply::Refusal::File,
-                                    QStringLiteral("%1: %2").arg(path, why));
+                                    QStringLiteral("%1: %2").arg(QuotedArgument(path), why));
     }
     QStringList warnings;
     for (const QString& told : held) {

@@ -1,5 +1,6 @@
 #include "tools/remote_status.h"
 
+#include "tools/escaped_text.h"
 #include "vocabulary/settings_vocabulary.h"
 
 #include <QJsonArray>
@@ -26,6 +27,11 @@ QString Rate(const QVariantMap& status) {
     }
     return QString::number(status.value(Key(status_key::kRateNumerator)).toDouble() / denominator,
                            'g', 4);
+}
+
+// A copy answers with whatever its paths hold; the table is for a terminal.
+QString Shown(const QString& text) {
+    return QString::fromStdString(Escaped(text.toStdString()));
 }
 
 QStringList Row(const QVariantMap& s) {
@@ -62,7 +68,11 @@ QByteArray StatusTable(const QList<QVariantMap>& copies) {
          QStringLiteral("Rotation"), QStringLiteral("Clouds"), QStringLiteral("Slot"),
          QStringLiteral("Mask"), QStringLiteral("Mask file")}};
     for (const QVariantMap& copy : copies) {
-        rows << Row(copy);
+        QStringList row = Row(copy);
+        for (QString& cell : row) {
+            cell = Shown(cell);
+        }
+        rows << row;
     }
     QList<qsizetype> widths(rows.front().size(), 0);
     for (const QStringList& row : rows) {

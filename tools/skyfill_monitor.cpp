@@ -220,7 +220,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::printf("skyfill-monitor %s\n", SKYFILL_VERSION);
+        std::printf("skyfill-monitor %s\n"
+                    "Copyright (C) 2026 the Skyfill developers\n"
+                    "License: MIT\n",
+                    SKYFILL_VERSION);
         return 0;
     }
     return Run(options);

@@ -291,7 +291,11 @@ int main(int argc, char** argv) {
         parser.showHelp(0);
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        parser.showVersion();
+        std::printf("skyfill-remote %s\n"
+                    "Copyright (C) 2026 the Skyfill developers\n"
+                    "License: MIT\n",
+                    SKYFILL_VERSION);
+        return 0;
     }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {

@@ -118,7 +118,9 @@ TEST(CommandLine, VersionAndHelpAnswerAndMistakesStartNothing) {
     const Ran version = RunSkyfill({QStringLiteral("-platform"), QStringLiteral("offscreen"),
                                     QStringLiteral("--version"), QStringLiteral("-reverse")});
     EXPECT_EQ(version.code, 0) << version.err.constData();
-    EXPECT_EQ(version.out, "skyfill " SKYFILL_VERSION "\n");
+    EXPECT_EQ(version.out, "skyfill " SKYFILL_VERSION "\n"
+                           "Copyright (C) 2026 the Skyfill developers\n"
+                           "License: MIT\n");
 
     const Ran help = RunSkyfill({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
@@ -313,6 +315,17 @@ TEST_F(ServiceStart, AFileThatIsNoPresetFileIsReportedAndTheBuiltInPresetsServe)
         << copy.errors.constData();
     EXPECT_EQ(last.m_presetSlot, 0);
     EXPECT_EQ(last.m_presetSlots[0].cornerColours[0], kDefaultCornerColours[0]);
+}
+
+// A service manager sees the lost settings in the exit status, and its log says why.
+TEST_F(ServiceStart, SettingsThatCannotBeSavedAtTheEndGiveExitStatusFourAndALine) {
+    ASSERT_TRUE(QDir(copy.dir->path()).mkdir(QStringLiteral("last.skf")));
+    ASSERT_NO_FATAL_FAILURE(StartCopy({}));
+    copy.process->terminate();
+    ASSERT_TRUE(copy.process->waitForFinished(60000));
+    EXPECT_EQ(copy.process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.process->exitCode(), 4) << copy.ReadErrors().constData();
+    EXPECT_TRUE(copy.ReadErrors().contains("last.skf")) << copy.errors.constData();
 }
 
 } // namespace

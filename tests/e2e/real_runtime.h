@@ -37,7 +37,7 @@ inline bool RuntimePresent() {
 inline const std::string& UseLoopbackDiscovery() {
     static const std::string dir = [] {
         char pattern[] = "/tmp/skyfill-ndi-config.XXXXXX";
-        const std::string made = ::mkdtemp(pattern) != nullptr ? pattern : "";
+        std::string made = ::mkdtemp(pattern) != nullptr ? pattern : "";
         std::FILE* file = std::fopen((made + "/ndi-config.v1.json").c_str(), "w");
         if (file != nullptr) {
             std::fputs(R"({"ndi": {"networks": {"ips": "127.0.0.1", "discovery": ""}}})", file);

@@ -8,10 +8,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -290,25 +295,70 @@ TEST_F(MaskFile, AFailedLoadKeepsThePreviousMask) {
     EXPECT_TRUE(mask.m_fileImage.pixels == kept);
 }
 
-// A preset can name any path; a pipe nobody writes to must not hold the program up.
-TEST_F(MaskFile, APathThatIsNoRegularFileIsRefusedWithoutWaiting) {
-    const QString fifo = m_dir.filePath("pipe.png");
-    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    auto decoding = std::async(std::launch::async, [&] {
-        PixelPicture p;
-        return imageio::DecodeImageFile(fifo, p);
-    });
-    const bool returned = decoding.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    if (!returned) {
-        // Free the blocked reader so that the test can end.
-        const int writer = open(QFile::encodeName(fifo).constData(), O_WRONLY);
-        close(writer);
+// Runs `load` on another thread. One still waiting at the deadline is a hang: `release`
+// frees it so that the test can end, and the result is empty.
+std::optional<bool> LoadWithDeadline(const std::function<bool()>& load,
+                                     const std::function<void()>& release) {
+    auto loading = std::async(std::launch::async, load);
+    if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        release();
+        loading.wait();
+        return std::nullopt;
     }
-    ASSERT_TRUE(returned) << "the decode waited on the pipe";
-    EXPECT_FALSE(decoding.get());
+    return loading.get();
+}
 
+void ExpectMaskKept(const ImageBuffer& mask, const std::vector<uint8_t>& kept) {
+    EXPECT_EQ(mask.m_width, 9);
+    EXPECT_TRUE(mask.m_fileImage.pixels == kept);
+}
+
+// A preset can name any path; a pipe nobody writes to must not hold the program up,
+// whether named directly or through a link.
+TEST_F(MaskFile, APipeIsRefusedWithoutWaitingAndKeepsTheMask) {
+    ImageBuffer mask;
+    ASSERT_TRUE(imageio::LoadImageFile(mask, Write("a.png", Encode(Pattern(9, 6, true), "png"))));
+    const std::vector<uint8_t> kept = mask.m_fileImage.pixels;
+    const QString fifo = m_dir.filePath("pipe.png");
+    const QString link = m_dir.filePath("link.png");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(fifo, link));
+    for (const QString& path : {fifo, link}) {
+        const std::optional<bool> loaded = LoadWithDeadline(
+            [&] { return imageio::LoadImageFile(mask, path); },
+            [&] { ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY)); });
+        ASSERT_TRUE(loaded.has_value()) << "the load waited on " << path.toStdString();
+        EXPECT_FALSE(*loaded);
+        ExpectMaskKept(mask, kept);
+    }
     PixelPicture p;
     EXPECT_FALSE(imageio::DecodeImageFile(m_dir.path(), p)); // a folder
+}
+
+// A regular file under another's write lease: a blocking open waits until the holder
+// lets go, so passing a check of the file's type is not enough.
+TEST_F(MaskFile, AFileUnderALeaseIsRefusedWithoutWaitingAndKeepsTheMask) {
+    ImageBuffer mask;
+    ASSERT_TRUE(imageio::LoadImageFile(mask, Write("a.png", Encode(Pattern(9, 6, true), "png"))));
+    const std::vector<uint8_t> kept = mask.m_fileImage.pixels;
+    const QString leased = Write("leased.png", Encode(Pattern(20, 10, true), "png"));
+    const int holder = ::open(QFile::encodeName(leased).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    // The lease's break is signalled to its holder, this process.
+    void (*const handler)(int) = std::signal(SIGIO, SIG_IGN);
+    if (::fcntl(holder, F_SETLEASE, F_WRLCK) != 0) {
+        std::signal(SIGIO, handler);
+        ::close(holder);
+        GTEST_SKIP() << "no leases here: " << std::strerror(errno);
+    }
+    const std::optional<bool> loaded =
+        LoadWithDeadline([&] { return imageio::LoadImageFile(mask, leased); },
+                         [&] { ::fcntl(holder, F_SETLEASE, F_UNLCK); });
+    ::close(holder);
+    std::signal(SIGIO, handler);
+    ASSERT_TRUE(loaded.has_value()) << "the load waited on the lease";
+    EXPECT_FALSE(*loaded);
+    ExpectMaskKept(mask, kept);
 }
 
 // A GIF's transparent colour is no alpha channel: with "its own alpha" it is as

@@ -100,7 +100,9 @@ TEST(CloudStrip, UpsideDownIsTheFlippedPictureComposed) {
             auto expected = before;
             flipped.ComposeOnto(0, y, Placement::CentredAcross, false, expected.data(), kW, kH);
             auto frame = before;
-            picture.ComposeUpsideDownOnto(0, y, Placement::CentredAcross, frame.data(), kW, kH);
+            picture.ComposeRowsOnto(FastestCpuPath(), {0, kH},
+                                    {0, y, Placement::CentredAcross, false, true}, frame.data(), kW,
+                                    kH);
             ASSERT_TRUE(frame == expected) << w << "x" << h << " at " << y;
         }
     }

@@ -13,6 +13,8 @@ struct Size {
     int32_t height;
 };
 
+// Every path whole, and every path band by band: 7 rows, so that bands end on either
+// side of a mirror's middle.
 std::vector<NamedRenderer> FastPaths() {
     std::vector<NamedRenderer> renderers;
     for (CpuPath path : SupportedCpuPaths()) {
@@ -22,6 +24,13 @@ std::vector<NamedRenderer> FastPaths() {
                                      RenderGradientWith(path, store, w, h, params);
                                  }});
         }
+        renderers.push_back(
+            {std::string(CpuPathName(path)) + " in bands",
+             [path](uint8_t* store, int32_t w, int32_t h, const GradientParams& params) {
+                 for (int32_t first = 0; first < h; first += 7) {
+                     RenderGradientRowsWith(path, {first, first + 7}, store, w, h, params);
+                 }
+             }});
     }
     return renderers;
 }

@@ -30,7 +30,7 @@ TEST(WidePaths, GradientRowsMatchTheFormula) {
     const std::vector<NamedRenderer> wide = {
         {"avx512 rows as generic vectors",
          [](uint8_t* store, int32_t w, int32_t h, const GradientParams& params) {
-             gradient_detail::RenderRows(&FixedRowKernel::Row, store, w, h, params);
+             gradient_detail::RenderRows(&FixedRowKernel::Row, store, w, h, params, {0, h});
          }}};
     struct Size {
         int32_t width;

@@ -234,6 +234,36 @@ TEST_F(SessionPresetsTest, StartUpLoadsDefaultPresetsAndShuttingDownNowSavesLast
     const QByteArray last = Read(QStringLiteral("last.skf"));
     ASSERT_EQ(last.size(), 176);
     EXPECT_EQ(last.mid(8), BlockBytes(block));
+    EXPECT_FALSE(s.ExitSaveFailed());
+}
+
+// A copy turned away because every number is taken ran nobody's settings: the folder's
+// "last.skf" is another copy's to keep.
+TEST_F(SessionPresetsTest, ACopyThatNeverGotANumberWritesNothingAtExit) {
+    PresetBlock older = DefaultPresetBlock();
+    older.m_presetSlot = 4;
+    ASSERT_TRUE(SavePresetBytes("last.skf", older, u"").saved);
+    const QByteArray last = Read(QStringLiteral("last.skf"));
+    SessionFixture ninth(AloneSession(99));
+    ASSERT_TRUE(ninth.session.Start());
+    for (int32_t number = 0; number < kMaxInstances; ++number) {
+        ninth.session.OnPost(static_cast<int32_t>(BusCommand::Answer), number);
+    }
+    ninth.face.answers = {true};
+    ninth.session.SettleNumber();
+    ASSERT_TRUE(ninth.session.EndedWithoutNumber());
+    EXPECT_EQ(Read(QStringLiteral("last.skf")), last);
+    EXPECT_FALSE(ninth.session.ExitSaveFailed());
+}
+
+// Nothing in the folder can be "last.skf" once a folder has the name: the exit's save
+// fails, and the session keeps that for the process's exit status.
+TEST_F(SessionPresetsTest, AnExitSaveThatCannotBeWrittenIsRecorded) {
+    CopySession& s = Start();
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("last.skf")));
+    s.ShutDownNow();
+    EXPECT_TRUE(s.HasEnded());
+    EXPECT_TRUE(s.ExitSaveFailed());
 }
 
 } // namespace

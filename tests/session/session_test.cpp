@@ -205,6 +205,28 @@ TEST_F(SessionTest, CloudSpeedZeroRendersTheSameCloudRowsFrameAfterFrame) {
     }
 }
 
+// Another program's over-long argument is refused before anything is made of it, and
+// the refusal quotes only a short part of it, its control characters escaped.
+TEST_F(SessionTest, OverLongArgumentsFromAProgramAreRefusedWithAShortMessage) {
+    ASSERT_TRUE(StartAndSettle());
+    const QString tail(1 << 20, u'a');
+    const QString rate = QStringLiteral("\x1b[2J25") + tail;
+    const QString path = QStringLiteral("/\x1b[2J") + tail;
+    const QString wide = QStringLiteral("/") + QString(3000, QChar(0xE9)); // 6001 bytes
+    const OutputFormat before = session.Format();
+    for (const CommandReply& reply :
+         {session.SetOutput(1280, 720, rate, Caller::Program),
+          session.LoadPresets(path, Caller::Program), session.LoadPresets(wide, Caller::Program)}) {
+        EXPECT_EQ(reply.refusal, CommandReply::Refusal::InvalidArgs);
+        EXPECT_LE(reply.message.size(), 300);
+        EXPECT_FALSE(reply.message.contains(QChar(0x1B)));
+    }
+    EXPECT_TRUE(session.SetOutput(1280, 720, rate, Caller::Program)
+                    .message.contains(QStringLiteral("\\x1B[2J25aaa")));
+    EXPECT_EQ(session.Format().frameRateD, before.frameRateD);
+    EXPECT_TRUE(face.told.isEmpty());
+}
+
 TEST_F(SessionTest, StartBeforeTheNumberIsSettledIsRefused) {
     ASSERT_TRUE(session.Start());
     session.StartSending();
