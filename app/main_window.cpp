@@ -59,8 +59,12 @@ MainWindow::MainWindow(CopySession& session, WindowEnvironment environment, QWid
 }
 
 MainWindow::~MainWindow() {
-    m_session.SetFrameViewer(nullptr);
     m_session.DetachFace(*this);
+    // The preview box goes with the window: no frame may be drawn into it any more.
+    if (m_session.Sending()) {
+        m_session.StopSending();
+    }
+    m_session.SetFrameViewer(nullptr);
 }
 
 void MainWindow::CreatePictureStatics() {

@@ -84,7 +84,8 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
     // by a frame drawn with the change that raised it, not by one already under way.
     const bool once = m_previewOnce.exchange(false);
     const GeneratorSettings settings = m_settings.Snapshot();
-    const bool preview = once || settings.previewEveryFrame;
+    // Without a viewer nothing is shown, and the logo can go into the bands too.
+    const bool preview = (once || settings.previewEveryFrame) && m_viewer.load() != nullptr;
     const bool mergeLogoAlpha = settings.logoOn && m_maskApplied.exchange(false);
     // The preview never shows the logo: with the preview on, the logo waits for the
     // whole frame.
@@ -116,8 +117,8 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
 }
 
 void FrameComposer::ShowFrame(int32_t width, int32_t height) {
-    if (m_viewer != nullptr) {
-        m_viewer->ShowFrame(m_store.get(), width, height);
+    if (FrameViewer* viewer = m_viewer.load()) {
+        viewer->ShowFrame(m_store.get(), width, height);
     }
 }
 

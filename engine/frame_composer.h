@@ -31,7 +31,7 @@ public:
     const uint8_t* FrameStore() const { return m_store.get(); }
 
     // Null shows nothing (no window to show it in).
-    void SetViewer(FrameViewer* viewer) { m_viewer = viewer; }
+    void SetViewer(FrameViewer* viewer) { m_viewer.store(viewer); }
     // Whether the next frame drawn is shown once, even when the preview is not on.
     void SetPreviewOnce(bool once) { m_previewOnce.store(once); }
     bool PreviewOnce() const { return m_previewOnce.load(); }
@@ -86,7 +86,7 @@ private:
 
     const SettingsExchange<GeneratorSettings>& m_settings;
     std::unique_ptr<uint8_t, FreeStore> m_store;
-    FrameViewer* m_viewer = nullptr;
+    std::atomic<FrameViewer*> m_viewer{nullptr};
     std::atomic<bool> m_previewOnce{false};
     ImageBuffer m_logo;
     ImageBuffer m_clouds[2];
