@@ -2,17 +2,53 @@
 
 #include "app/runtime_check.h"
 #include "presets/preset_block.h"
+#include "presets/preset_file.h"
 #include "vocabulary/bus_names.h"
 #include "vocabulary/output_formats.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// File names are bytes, and not always UTF-8. An argument that is not UTF-8 is taken
+// byte by byte, each byte above ASCII as a lone low surrogate (U+DC80 to U+DCFF), which
+// no UTF-8 decodes to, so ArgumentBytes gives the name back whole.
+QString ArgumentText(const char* argument) {
+    const QByteArray bytes(argument);
+    QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() == bytes) {
+        return text;
+    }
+    text.clear();
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        text += QChar(value < 0x80 ? char16_t{value} : static_cast<char16_t>(0xDC00 + value));
+    }
+    return text;
+}
+
+QByteArray ArgumentBytes(const QString& text) {
+    QByteArray bytes;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !text[i - 1].isHighSurrogate())) {
+            bytes += QStringView(text).mid(from, i - from).toUtf8();
+            bytes += static_cast<char>(unit - 0xDC00);
+            from = i + 1;
+        }
+    }
+    return bytes + QStringView(text).mid(from).toUtf8();
+}
 
 // Qt's own options (-platform offscreen, -style, ...) are the application object's to
 // take; they are left out here so that they still work.
@@ -36,7 +72,7 @@ QStringList ArgumentsOf(int argc, char** argv) {
     static const QStringList kQtAlone = {"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        QString argument = QString::fromLocal8Bit(argv[i]);
+        QString argument = ArgumentText(argv[i]);
         if (i > 0 && kQtWithValue.contains(argument.section('=', 0, 0))) {
             i += argument.contains('=') ? 0 : 1;
             continue;
@@ -49,7 +85,8 @@ QStringList ArgumentsOf(int argc, char** argv) {
     return arguments;
 }
 
-// After the options in --help, in sections help2man turns into the man page's own.
+// After the options in --help, in sections help2man turns into the man page's own: each
+// "*Heading*", and "Environment:" and "Files:" (other "Heading:" lines make subsections).
 QString HelpEnd() {
     return QStringLiteral(
                "\nEnvironment:\n"
@@ -57,20 +94,38 @@ QString HelpEnd() {
                "  NDI_RUNTIME_DIR_V5       folder holding libndi.so.5, tried next\n"
                "  NDI_CONFIG_DIR           folder of the NDI configuration file that --check\n"
                "                           looks for (else $HOME/.ndi)\n"
-               "  DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM\n"
-               "                           with none of them set (or the last offscreen),\n"
-               "                           the program runs as with --headless\n"
+               "  DISPLAY                  the X display for the window\n"
+               "  WAYLAND_DISPLAY          the Wayland display for the window\n"
+               "  QT_QPA_PLATFORM          Qt's platform plugin; when it is offscreen, or when\n"
+               "                           none of these three is set, the program runs as\n"
+               "                           with --headless\n"
                "  DBUS_SESSION_BUS_ADDRESS the session bus the copies coordinate on\n"
-               "\nSession bus:\n"
+               "  XDG_CONFIG_HOME          the preset folder's place (see Files)\n"
+               "  HOME                     the same when XDG_CONFIG_HOME is unset or relative\n"
+               "\nFiles:\n"
+               "  $XDG_CONFIG_HOME/skyfill/default.skf\n"
+               "                           the presets loaded at start, unless --presets\n"
+               "                           names others\n"
+               "  $XDG_CONFIG_HOME/skyfill/last.skf\n"
+               "                           the settings saved at the end, which Load Last\n"
+               "                           brings back\n"
+               "  The preset folder is $HOME/.config/skyfill when XDG_CONFIG_HOME is unset\n"
+               "  or relative, and DIR with --presets-dir DIR. The default folder is made,\n"
+               "  mode 0700, when a file is first saved there.\n"
+               "\n*Session bus*\n"
                "  Each copy owns the bus name of its number, %1 to\n"
                "  %2; the copies coordinate through interface\n"
                "  %3 at %4.\n"
                "  Per-copy status and control: interface %5 at\n"
                "  %4 on the copy's bus name; see gdbus introspect.\n"
-               "\nExit status:\n"
-               "  0 ended normally, 1 the NDI runtime cannot run (or --check found none),\n"
-               "  2 a mistake on the command line, 3 all eight copy numbers were taken,\n"
-               "  4 the settings could not be saved to last.skf at the end.\n")
+               "\n*Exit status*\n"
+               "  0  ended normally\n"
+               "  1  the NDI runtime cannot run (or --check found none)\n"
+               "  2  a mistake on the command line\n"
+               "  3  all eight copy numbers were taken\n"
+               "  4  the settings could not be saved to last.skf at the end\n"
+               "\n*See also*\n"
+               "  skyfill-monitor(1), skyfill-remote(1), gdbus(1)\n")
         .arg(QString::fromStdString(bus_names::CopyName(1)),
              QString::fromStdString(bus_names::CopyName(bus_names::kMaxCopies)),
              QString::fromLatin1(bus_names::kCoordinationInterface),
@@ -117,25 +172,56 @@ struct Choice {
 };
 
 int Mistake(const QString& text) {
-    std::fprintf(stderr, "skyfill: %s\n", qPrintable(text));
+    std::fprintf(stderr, "skyfill: %s\n", ArgumentBytes(text).constData());
     return 2;
 }
 
-// A preset file given by name must at least be there to read: a service started with a
-// wrong path is told so at once rather than running with other presets.
-std::optional<QString> UnreadablePresetFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("no such file");
+// A preset file given by name must be one: a service started with a wrong path or a
+// wrong file is told so at once rather than running with other presets.
+std::optional<QString> UnloadablePresetFile(const QByteArray& path) {
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        return errno == ENOENT ? QStringLiteral("no such file")
+                               : QString::fromLocal8Bit(std::strerror(errno));
     }
-    if (!info.isFile()) {
+    if (!S_ISREG(info.st_mode)) {
         return QStringLiteral("not a regular file");
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return file.errorString();
+    const PresetLoadResult read = ReadPresetFile(path.toStdString());
+    if (read.outcome == PresetLoadResult::Outcome::Loaded) {
+        return std::nullopt;
+    }
+    if (read.message != PresetMessage::None) {
+        return QString::fromUtf8(PresetMessageText(read.message)).simplified();
+    }
+    // Not opened: the system's own reason.
+    const int file = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ::close(file);
+    return QStringLiteral("cannot be read");
+}
+
+std::optional<QString> NoPresetFolder(const QByteArray& path) {
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        return errno == ENOENT ? QStringLiteral("no such folder")
+                               : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return QStringLiteral("not a folder");
     }
     return std::nullopt;
+}
+
+// Made absolute now, so that messages name the file wherever they are read.
+QByteArray Absolute(const QByteArray& path) {
+    if (path.startsWith('/')) {
+        return path;
+    }
+    char here[PATH_MAX];
+    return ::getcwd(here, sizeof here) != nullptr ? QByteArray(here) + '/' + path : path;
 }
 
 } // namespace
@@ -172,6 +258,11 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         QStringLiteral("presets"),
         QStringLiteral("Load the presets from FILE at start instead of default.skf."),
         QStringLiteral("FILE"));
+    const QCommandLineOption presetsDir(
+        QStringLiteral("presets-dir"),
+        QStringLiteral("Keep default.skf and last.skf in DIR, an existing folder, instead of "
+                       "$XDG_CONFIG_HOME/skyfill."),
+        QStringLiteral("DIR"));
     const Choice slot{{QStringLiteral("slot"),
                        QStringLiteral("Select preset slot N (1 to 5) at start, over the slot "
                                       "the preset file selects."),
@@ -185,7 +276,7 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         QStringLiteral("Show no window, even where a display exists; messages go to "
                        "standard error."));
     for (const QCommandLineOption& option :
-         {size.option, rate.option, presets, slot.option, start, headless}) {
+         {size.option, rate.option, presets, presetsDir, slot.option, start, headless}) {
         parser.addOption(option);
     }
     // Parsed and checked before any application object exists, so a mistake starts
@@ -202,6 +293,9 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         }
         if (last == "--" + presets.names().constFirst()) {
             return Mistake(QStringLiteral("--presets: a value is needed, a readable preset file"));
+        }
+        if (last == "--" + presetsDir.names().constFirst()) {
+            return Mistake(QStringLiteral("--presets-dir: a value is needed, an existing folder"));
         }
         return Mistake(parser.errorText());
     }
@@ -242,11 +336,22 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         return 2;
     }
     if (parser.isSet(presets)) {
-        options.presetFile = parser.value(presets);
-        if (const std::optional<QString> why = UnreadablePresetFile(options.presetFile)) {
+        const QString value = parser.value(presets);
+        options.presetFile = ArgumentBytes(value);
+        if (const std::optional<QString> why = UnloadablePresetFile(options.presetFile)) {
             return Mistake(QStringLiteral("--presets: '%1' is not a readable preset file (%2)")
-                               .arg(options.presetFile, *why));
+                               .arg(value, *why));
         }
+    }
+    if (parser.isSet(presetsDir)) {
+        const QString value = parser.value(presetsDir);
+        const QByteArray folder = ArgumentBytes(value);
+        if (const std::optional<QString> why = NoPresetFolder(folder)) {
+            return Mistake(
+                QStringLiteral("--presets-dir: '%1' is not a folder for the presets (%2)")
+                    .arg(value, *why));
+        }
+        options.presetFolder = Absolute(folder);
     }
     options.startSending = parser.isSet(start);
     choices.headless = parser.isSet(headless);

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -191,10 +192,11 @@ void MainWindow::RunCommand(WindowCommand command) {
         m_session.SaveDefaults();
         break;
     case WindowCommand::LoadPresets:
-        // "*" and not "*.*": on Linux many names have no dot.
-        m_session.LoadPresets(
-            QFileDialog::getOpenFileName(this, QStringLiteral("Load Presets file"), QString(),
-                                         QStringLiteral("Preset Files (*.skf);;All Files (*)")));
+        // "*" and not "*.*": on Linux many names have no dot. A preset folder not yet made
+        // leaves the dialog in its own default place.
+        m_session.LoadPresets(QFileDialog::getOpenFileName(
+            this, QStringLiteral("Load Presets file"), QFile::decodeName(m_session.PresetFolder()),
+            QStringLiteral("Preset Files (*.skf);;All Files (*)")));
         break;
     case WindowCommand::About:
         ShowAbout();

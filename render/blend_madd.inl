@@ -32,7 +32,8 @@ template <bool kMerge> void Row(const uint8_t* src, uint8_t* dst, int32_t count)
     // The merged alpha is (255 a + dA (255 - a) + 254) / 255 = 255 - ((255 - dA)(255 - a)) / 255:
     // the picture's alpha byte counts as 255 and 254 more is added in the alpha lane.
     const Vec pictureAlpha = Set32(kMerge ? static_cast<int32_t>(0xFF000000u) : 0);
-    const Vec bias = kMerge ? Set64(0x807F7F817F817F81LL) : Set16(static_cast<int16_t>(32641));
+    const Vec bias = kMerge ? Set64(static_cast<int64_t>(0x807F7F817F817F81ULL))
+                            : Set16(static_cast<int16_t>(32641));
     const Vec lowWeights = WeightOrder<kMerge>(0);
     const Vec highWeights = WeightOrder<kMerge>(2);
     const Vec complement = Set32(static_cast<int32_t>(0xFF00FF00u)); // (a, a) -> (a, 255 - a)

@@ -182,7 +182,7 @@ for i in $(seq "$copies"); do
     dir="$work/copy$i"
     mkdir "$dir"
     write_presets "$dir"
-    (cd "$dir" && exec "$skyfill" --headless --size "$size" --rate "$rate") \
+    (cd "$dir" && exec "$skyfill" --headless --presets-dir "$dir" --size "$size" --rate "$rate") \
         >"$dir/out.log" 2>"$dir/err.log" &
     pids+=($!)
 done

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Takes a screenshot of the real Skyfill window on a virtual X display:
 #   ./scripts/screenshot.sh [output.png]   (default build/screenshots/skyfill.png)
-# The window runs in a fresh working directory, so no preset file of the user's is
+# The window keeps its presets in a fresh folder, so no preset file of the user's is
 # read or written.
 set -eu
 cd "$(dirname "$0")/.."
@@ -16,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 cat > "$work/take.sh" <<INNER
 #!/bin/sh
 cd "$work"
-"$(pwd)/build/default/app/skyfill" &
+"$(pwd)/build/default/app/skyfill" --presets-dir "$work" &
 pid=\$!
 sleep 4
 xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out"

@@ -140,6 +140,9 @@ public:
     // The picture box's view (the logo, or the mask), and a count of its changes.
     const PixelPicture& BoxView() const { return m_boxView; }
     int BoxViewChanges() const { return m_boxViewChanges; }
+    // Where "default.skf" and "last.skf" are kept: the folder the start options name, else
+    // the user's configuration folder, which need not exist before the first save.
+    QByteArray PresetFolder() const;
     // The runtime's own version text; empty when it did not start.
     QString RuntimeVersion() const;
     bool HasEnded() const { return m_ended; }
@@ -176,9 +179,12 @@ private:
     void TakeRotationSlider(int32_t position);
     void TakeCloudSpeed(int32_t speed);
     void StoreCurrentSlot();
-    bool SavePresetFile(const QString& fileName);
+    // Paths as the system names files.
+    QByteArray PresetFolderFile(const char* name) const;
+    bool SaveInPresetFolder(const char* name);
+    bool SavePresetFile(const QByteArray& path);
     void SaveLastPresets();
-    bool LoadPresetFile(const QString& fileName);
+    bool LoadPresetFile(const QByteArray& path);
     bool LoadPresetsFromFile(const QString& path);
     void LoadStartupPresets();
 

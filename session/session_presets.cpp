@@ -13,31 +13,57 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Bare names, relative to the working directory.
-const QString kDefaultPresets = QStringLiteral("default.skf");
-const QString kLastPresets = QStringLiteral("last.skf");
+const char kDefaultPresets[] = "default.skf";
+const char kLastPresets[] = "last.skf";
 // A preset file is 784 bytes at most; anything far larger is something else.
 constexpr qint64 kLargestPresetFile = 64 * 1024;
 
-std::string LocalPath(const QString& name) {
-    return QFile::encodeName(name).toStdString();
+// As the XDG rules have it: an unset, empty or relative XDG_CONFIG_HOME means
+// $HOME/.config.
+QByteArray UserConfigPresetFolder() {
+    QByteArray base = qgetenv("XDG_CONFIG_HOME");
+    if (!base.startsWith('/')) {
+        base = qgetenv("HOME");
+        if (base.isEmpty()) {
+            if (const passwd* user = ::getpwuid(::getuid())) {
+                base = user->pw_dir;
+            }
+        }
+        base += "/.config";
+    }
+    return base + "/skyfill";
 }
 
-// A file named on the command line was checked to be readable before the start, so
-// this is one that is not a preset file (or vanished since): said on standard error as
-// well as by the usual message, since a service's user reads only that.
-void WarnPresetFileNotLoaded(const QString& file) {
-    const PresetLoadResult again = ReadPresetFile(LocalPath(file));
+// Each missing folder on the way is made private (0700), as the XDG rules ask of a
+// configuration folder; those already there are left as they are.
+void MakeFolders(const QByteArray& path) {
+    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray part = slash < 0 ? path : path.left(slash);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST) {
+            return; // the save that follows fails and says so
+        }
+        if (slash < 0) {
+            return;
+        }
+    }
+}
+
+// A file named on the command line was found to be a preset file before the start, so
+// this one changed since: said on standard error as well as by the usual message,
+// since a service's user reads only that.
+void WarnPresetFileNotLoaded(const QByteArray& file) {
+    const PresetLoadResult again = ReadPresetFile(file.toStdString());
     const QString why = again.message == PresetMessage::None
                             ? QStringLiteral("cannot be opened")
                             : QString::fromUtf8(PresetMessageText(again.message)).simplified();
     std::fprintf(stderr, "skyfill: --presets: '%s' not loaded (%s); using the built-in presets\n",
-                 QFile::encodeName(file).constData(), why.toLocal8Bit().constData());
+                 file.constData(), why.toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
@@ -61,16 +87,15 @@ std::optional<QString> UnfitPresetPath(const QString& path) {
     return std::nullopt;
 }
 
-// Why the exit's save left "last.skf" unwritten.
-QString WhyNotSaved(const QString& name) {
-    const QByteArray path = QFile::encodeName(name);
+// Why the exit's save left "last.skf" in `folder` unwritten.
+QString WhyNotSaved(const QByteArray& path, const QByteArray& folder) {
     struct stat info {};
     if (::stat(path.constData(), &info) != 0) {
         struct stat link {};
         if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
             return QStringLiteral("it is a link to a file that cannot be made");
         }
-        if (::faccessat(AT_FDCWD, ".", W_OK, AT_EACCESS) != 0) {
+        if (::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0) {
             return QString::fromLocal8Bit(std::strerror(errno));
         }
     } else if (S_ISDIR(info.st_mode)) {
@@ -85,6 +110,22 @@ QString WhyNotSaved(const QString& name) {
 
 } // namespace
 
+QByteArray CopySession::PresetFolder() const {
+    const QByteArray& given = m_environment.start.presetFolder;
+    return given.isEmpty() ? UserConfigPresetFolder() : given;
+}
+
+QByteArray CopySession::PresetFolderFile(const char* name) const {
+    return PresetFolder() + '/' + name;
+}
+
+bool CopySession::SaveInPresetFolder(const char* name) {
+    if (m_environment.start.presetFolder.isEmpty()) {
+        MakeFolders(PresetFolder());
+    }
+    return SavePresetFile(PresetFolderFile(name));
+}
+
 void CopySession::StoreCurrentSlot() {
     const int32_t index = m_presets.m_presetSlot;
     if (index >= 0 && index < kPresetSlotCount) {
@@ -97,10 +138,10 @@ void CopySession::StoreSlot() {
     StoreCurrentSlot();
 }
 
-bool CopySession::SavePresetFile(const QString& fileName) {
+bool CopySession::SavePresetFile(const QByteArray& path) {
     StoreCurrentSlot();
     const PresetSaveResult result =
-        SavePresetBytes(LocalPath(fileName), m_presets, MaskFilePath().toStdU16String());
+        SavePresetBytes(path.toStdString(), m_presets, MaskFilePath().toStdU16String());
     if (result.message != PresetMessage::None) {
         Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
              QString::fromUtf8(PresetMessageText(result.message)), SessionMessage::Kind::Error);
@@ -111,23 +152,23 @@ bool CopySession::SavePresetFile(const QString& fileName) {
 // A service's user reads only standard error and the exit status: both tell that the
 // settings are lost, whatever the faces were shown.
 void CopySession::SaveLastPresets() {
-    if (SavePresetFile(kLastPresets)) {
+    if (SaveInPresetFolder(kLastPresets)) {
         return;
     }
     m_exitSaveFailed = true;
-    std::fprintf(stderr, "skyfill: settings not saved to '%s' (%s)\n",
-                 QFile::encodeName(QDir::current().absoluteFilePath(kLastPresets)).constData(),
-                 WhyNotSaved(kLastPresets).toLocal8Bit().constData());
+    const QByteArray path = PresetFolderFile(kLastPresets);
+    std::fprintf(stderr, "skyfill: settings not saved to '%s' (%s)\n", path.constData(),
+                 WhyNotSaved(path, PresetFolder()).toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
 bool CopySession::SavePresets(const QString& path) {
     const Command command(*this);
-    return SavePresetFile(path);
+    return SavePresetFile(QFile::encodeName(path));
 }
 
-bool CopySession::LoadPresetFile(const QString& fileName) {
-    const PresetLoadResult result = ReadPresetFile(LocalPath(fileName));
+bool CopySession::LoadPresetFile(const QByteArray& path) {
+    const PresetLoadResult result = ReadPresetFile(path.toStdString());
     const bool loaded = result.outcome == PresetLoadResult::Outcome::Loaded;
     if (loaded) {
         // The block is whole and its values in range: only now does it replace the live
@@ -148,7 +189,8 @@ bool CopySession::LoadPresetFile(const QString& fileName) {
 
 void CopySession::LoadStartupPresets() {
     const StartOptions& start = m_environment.start;
-    const QString& file = start.presetFile.isEmpty() ? kDefaultPresets : start.presetFile;
+    const QByteArray file =
+        start.presetFile.isEmpty() ? PresetFolderFile(kDefaultPresets) : start.presetFile;
     if (!LoadPresetFile(file)) {
         if (!start.presetFile.isEmpty()) {
             WarnPresetFileNotLoaded(file);
@@ -198,7 +240,7 @@ void CopySession::Paste() {
 
 void CopySession::LoadLast() {
     const Command command(*this);
-    if (!LoadPresetFile(kLastPresets)) {
+    if (!LoadPresetFile(PresetFolderFile(kLastPresets))) {
         return;
     }
     UpdateStatusLine();
@@ -207,14 +249,14 @@ void CopySession::LoadLast() {
 
 void CopySession::SaveDefaults() {
     const Command command(*this);
-    if (SavePresetFile(kDefaultPresets)) {
+    if (SaveInPresetFolder(kDefaultPresets)) {
         Tell(QStringLiteral("Save File"), QStringLiteral("Current presets saved as defaults"));
     }
 }
 
 bool CopySession::LoadPresetsFromFile(const QString& path) {
     // The chosen file is opened by its full path, wherever the working directory is.
-    if (!LoadPresetFile(path)) {
+    if (!LoadPresetFile(QFile::encodeName(path))) {
         return false;
     }
     UpdateStatusLine();

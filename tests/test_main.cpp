@@ -4,6 +4,7 @@
 #include "tests/ndi/standin_scope.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -24,11 +25,15 @@ int main(int argc, char** argv) {
     // the uninstrumented GLib and reports its wake-up descriptors as races.
     setenv("QT_NO_GLIB", "1", 0);
     TestApplication app(argc, argv);
-    // Copies read and write their preset files in the working directory.
+    // Whatever a test leaves behind stays in its own folder: the working directory, and
+    // the user's configuration folder, where copies keep their presets unless told
+    // otherwise (the copies a test starts inherit it).
     QTemporaryDir workDir;
     if (!workDir.isValid() || !QDir::setCurrent(workDir.path())) {
         return 2;
     }
+    setenv("XDG_CONFIG_HOME",
+           QFile::encodeName(workDir.filePath(QStringLiteral("config"))).constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,6 @@
 #include "tools/escaped_text.h"
 
+#include <QJsonDocument>
 #include <cstdint>
 #include <cstdio>
 
@@ -63,6 +64,25 @@ std::string Escaped(std::string_view text) {
         } else {
             out.append(text.substr(at, length));
             at += length;
+        }
+    }
+    return out;
+}
+
+QByteArray TerminalSafeJson(const QJsonDocument& document) {
+    const QByteArray json = document.toJson(QJsonDocument::Indented);
+    QByteArray out;
+    out.reserve(json.size());
+    for (qsizetype at = 0; at < json.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(json[at]);
+        // The output is UTF-8, so C2 here always leads a two-byte character.
+        const bool c1 = byte == 0xC2 && at + 1 < json.size() &&
+                        static_cast<unsigned char>(json[at + 1]) <= 0x9F;
+        if (byte == 0x7F || c1) {
+            const unsigned code = c1 ? static_cast<unsigned char>(json[++at]) : byte;
+            out += "\\u00" + QByteArray::number(code, 16).rightJustified(2, '0');
+        } else {
+            out += json[at];
         }
     }
     return out;

@@ -1,7 +1,6 @@
 #include "tools/monitor_ndi.h"
 
 #include "tools/escaped_text.h"
-#include "tools/frame_timing.h"
 #include "tools/png_output.h"
 
 #include <chrono>
@@ -44,13 +43,8 @@ NdiAccess::~NdiAccess() {
     }
 }
 
-void NdiAccess::List() {
-    if (!Available()) {
-        return;
-    }
-    for (const NdiSource& source : m_finder->Sources(kListWait)) {
-        std::printf("%s\tNDI\t%s\n", Escaped(source.name).c_str(), Escaped(source.url).c_str());
-    }
+std::vector<NdiSource> NdiAccess::Sources() {
+    return Available() ? m_finder->Sources(kListWait) : std::vector<NdiSource>{};
 }
 
 std::optional<NdiSource> NdiAccess::Find(const std::string& name) {
@@ -72,18 +66,17 @@ int NdiAccess::Save(const NdiSource& source, const char* file) {
     return 0;
 }
 
-int NdiAccess::Metadata(const NdiSource& source) {
+std::optional<std::string> NdiAccess::Metadata(const NdiSource& source) {
     NdiReceiver receiver(*m_api, source);
     std::string text;
     if (!receiver.NextMetadata(text, kFrameWait)) {
         CannotReceive(source, "metadata");
-        return 1;
+        return std::nullopt;
     }
-    std::printf("%s\n", Escaped(text).c_str());
-    return 0;
+    return text;
 }
 
-int NdiAccess::Watch(const NdiSource& source, double seconds) {
+std::optional<FrameTiming::Summary> NdiAccess::Watch(const NdiSource& source, double seconds) {
     NdiReceiver receiver(*m_api, source);
     FrameTiming timing;
     NdiVideoFrame frame;
@@ -114,6 +107,5 @@ int NdiAccess::Watch(const NdiSource& source, double seconds) {
     }
     const int64_t spanNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    std::fputs(FormatSummary(timing.Summarise(spanNs)).c_str(), stdout);
-    return 0;
+    return timing.Summarise(spanNs);
 }

@@ -4,10 +4,12 @@
 
 #include "ndi/ndi_runtime.h"
 #include "ndi_receive/ndi_receive.h"
+#include "tools/frame_timing.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class NdiAccess {
 public:
@@ -18,13 +20,14 @@ public:
     NdiAccess& operator=(const NdiAccess&) = delete;
 
     bool Available() const { return m_finder != nullptr && m_finder->Valid(); }
-    void List();
+    std::vector<NdiSource> Sources();
     std::optional<NdiSource> Find(const std::string& name);
 
-    // Each prints what it found, or a one-line error; the exit status.
+    // The exit status, after a one-line error if there is one.
     int Save(const NdiSource& source, const char* file);
-    int Metadata(const NdiSource& source);
-    int Watch(const NdiSource& source, double seconds);
+    // What was received; nothing after a one-line error.
+    std::optional<std::string> Metadata(const NdiSource& source);
+    std::optional<FrameTiming::Summary> Watch(const NdiSource& source, double seconds);
 
 private:
     NdiRuntime m_runtime;

@@ -1,14 +1,11 @@
 #include "tools/monitor_standin.h"
 
-#include "ndi/ndi_abi.h"
 #include "ndi_standin/segment_directory.h"
 #include "tools/escaped_text.h"
-#include "tools/frame_timing.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <pwd.h>
 #include <thread>
 #include <unistd.h>
 
@@ -18,29 +15,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kRateWindow = std::chrono::milliseconds(500);
 
-const char* FourCCText(uint32_t fourCC) {
-    switch (fourCC) {
-    case NDIlib_FourCC_video_type_BGRX:
-        return "BGRX";
-    case NDIlib_FourCC_video_type_BGRA:
-        return "BGRA";
-    default:
-        return "-";
-    }
-}
-
-std::string UserName(uid_t uid) {
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-        return Escaped(found->pw_name);
-    }
-    return std::to_string(uid);
-}
-
-// Another user's segment this user may not open: its name is all there is to show.
-void ListUnreadable(const std::vector<standin::SourceInfo>& readable) {
+// Another user's segment this user may not open: its name and owner are all there is.
+void AddUnreadable(const std::vector<standin::SourceInfo>& readable,
+                   std::vector<ListedStandIn>& listed) {
     for (const std::string& name : standin::ListSegments(std::nullopt)) {
         const std::optional<standin::ParsedSegmentName> parsed = standin::ParseSegmentName(name);
         bool shown = false;
@@ -52,19 +29,19 @@ void ListUnreadable(const std::vector<standin::SourceInfo>& readable) {
             standin::SegmentReader::Open(name, parsed->user, &error) || error != EACCES) {
             continue;
         }
-        std::printf("%s\t-\t-\t-\t-\t-\tuser %s\n", Escaped(parsed->sourceName).c_str(),
-                    UserName(parsed->user).c_str());
+        listed.push_back({parsed->sourceName, parsed->user, std::nullopt});
     }
 }
 
 } // namespace
 
-void ListStandInSources(bool allUsers) {
+std::vector<ListedStandIn> ListStandInSources(bool allUsers) {
     const std::optional<uid_t> user = allUsers ? std::nullopt : std::optional<uid_t>(geteuid());
     const std::vector<standin::SourceInfo> first = standin::ListLiveSources(user);
     if (!first.empty()) {
         std::this_thread::sleep_for(kRateWindow);
     }
+    std::vector<ListedStandIn> listed;
     for (const standin::SourceInfo& source : first) {
         standin::SourceInfo now = source;
         const std::optional<standin::SegmentReader> reader =
@@ -72,19 +49,17 @@ void ListStandInSources(bool allUsers) {
         if (!reader || reader->Read(now) != standin::SegmentReader::Outcome::Read) {
             continue; // went away while we measured
         }
-        std::printf("%s\t%dx%d\t%s\t%d/%d\t%llu\t%.2f", Escaped(now.sourceName).c_str(), now.xres,
-                    now.yres, FourCCText(now.fourCC), now.frameRateN, now.frameRateD,
-                    static_cast<unsigned long long>(now.frameCounter),
-                    RateBetween({source.frameCounter, source.lastFrameNs},
-                                {now.frameCounter, now.lastFrameNs}));
-        if (now.ownerUid != geteuid()) {
-            std::printf("\tuser %s", UserName(now.ownerUid).c_str());
-        }
-        std::printf("\n");
+        listed.push_back(
+            {now.sourceName, now.ownerUid,
+             ListedStandIn::Figures{now.xres, now.yres, now.fourCC, now.frameRateN, now.frameRateD,
+                                    now.frameCounter,
+                                    RateBetween({source.frameCounter, source.lastFrameNs},
+                                                {now.frameCounter, now.lastFrameNs})}});
     }
     if (allUsers) {
-        ListUnreadable(first);
+        AddUnreadable(first, listed);
     }
+    return listed;
 }
 
 bool StandInSourceExists(const std::string& name, uid_t user) {
@@ -116,10 +91,11 @@ std::optional<standin::SourceInfo> ReadStandInSource(const std::string& name, ui
     return std::nullopt;
 }
 
-int WatchStandInSource(const std::string& name, uid_t user, double seconds) {
+std::optional<FrameTiming::Summary> WatchStandInSource(const std::string& name, uid_t user,
+                                                       double seconds) {
     std::optional<standin::SourceInfo> last = ReadStandInSource(name, user, nullptr);
     if (!last) {
-        return 1;
+        return std::nullopt;
     }
     const std::optional<standin::SegmentReader> reader = standin::FindSource(name, user);
     FrameTiming timing;
@@ -139,6 +115,5 @@ int WatchStandInSource(const std::string& name, uid_t user, double seconds) {
     }
     const int64_t spanNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-    std::fputs(FormatSummary(timing.Summarise(spanNs)).c_str(), stdout);
-    return 0;
+    return timing.Summarise(spanNs);
 }

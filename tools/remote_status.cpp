@@ -96,5 +96,5 @@ QByteArray StatusJson(const QList<QVariantMap>& copies) {
     for (const QVariantMap& copy : copies) {
         array.append(QJsonObject::fromVariantMap(copy));
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    return TerminalSafeJson(QJsonDocument(array));
 }

@@ -6,14 +6,17 @@
 
 #include "tools/escaped_text.h"
 #include "tools/monitor_ndi.h"
+#include "tools/monitor_output.h"
 #include "tools/monitor_standin.h"
 #include "tools/png_output.h"
+#include "tools/tool_command_line.h"
 
+#include <QCommandLineParser>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <pwd.h>
 #include <string>
@@ -22,17 +25,20 @@
 
 namespace {
 
-// Also the man page's text: help2man builds it from this and --version.
+constexpr const char* kProgram = "skyfill-monitor";
+
+// Also the man page's text: help2man builds it from this and --version, and makes a
+// section of each "*Heading*" and of "Environment:" and "Files:".
 constexpr const char* kHelp =
-    "Usage: skyfill-monitor [--extra-ips ADDRESSES] list [--all-users]\n"
-    "  or:  skyfill-monitor [--extra-ips ADDRESSES] save [--user USER] NAME FILE.png\n"
-    "  or:  skyfill-monitor [--extra-ips ADDRESSES] metadata [--user USER] NAME\n"
-    "  or:  skyfill-monitor [--extra-ips ADDRESSES] watch [--user USER] NAME SECONDS\n"
+    "Usage: skyfill-monitor [OPTION]... list\n"
+    "  or:  skyfill-monitor [OPTION]... save NAME FILE.png\n"
+    "  or:  skyfill-monitor [OPTION]... metadata NAME\n"
+    "  or:  skyfill-monitor [OPTION]... watch NAME SECONDS\n"
     "Shows what Skyfill publishes: the sources of its built-in stand-in runtime and,\n"
     "when the NDI runtime loads, the NDI sources that discovery finds.\n"
     "\n"
     "Commands:\n"
-    "  list [--all-users]\n"
+    "  list [--all-users] [--json]\n"
     "                    One line per live stand-in source of the calling user,\n"
     "                    tab-separated: name, WIDTHxHEIGHT, FourCC (BGRX or BGRA, \"-\"\n"
     "                    before the first frame), N/D frame rate, frames sent so far,\n"
@@ -48,35 +54,65 @@ constexpr const char* kHelp =
     "  save [--user USER] NAME FILE.png\n"
     "                    Writes the source's latest frame as a PNG, alpha bytes as\n"
     "                    sent (24-bit for an NDI source received as BGRX).\n"
-    "  metadata [--user USER] NAME\n"
+    "  metadata [--user USER] [--json] NAME\n"
     "                    Prints the source's connection metadata text.\n"
-    "  watch [--user USER] NAME SECONDS\n"
-    "                    Receives for SECONDS and prints frames received, frames per\n"
-    "                    second, the median, 99th percentile and largest interval\n"
-    "                    between frames, and frames repeated or skipped by the\n"
-    "                    sender's timecodes. Says \"receiving\" on standard error\n"
-    "                    once the first frame has come.\n"
+    "  watch [--user USER] [--json] NAME SECONDS\n"
+    "                    Receives for SECONDS (at most 86400) and prints frames\n"
+    "                    received, frames per second, the median, 99th percentile and\n"
+    "                    largest interval between frames, and frames repeated or\n"
+    "                    skipped by the sender's timecodes. Says \"receiving\" on\n"
+    "                    standard error once the first frame has come.\n"
     "\n"
     "Options:\n"
     "  --extra-ips ADDRESSES  comma-separated addresses that NDI discovery asks directly,\n"
     "                         for networks without an mDNS responder\n"
-    "  --user USER            reads another user's stand-in source (root can)\n"
-    "  --help                 shows this text\n"
-    "  --version              shows the version\n"
+    "  --all-users            list: every user's stand-in sources\n"
+    "  --user USER            save, metadata, watch: another user's stand-in source\n"
+    "                         (root can read it)\n"
+    "  --json                 list, metadata, watch: one JSON document instead of lines\n"
+    "  -h, --help             shows this text\n"
+    "  -v, --version          shows the version\n"
     "\n"
-    "A NAME is looked up among the user's stand-in sources first, then among NDI sources.\n"
+    "A NAME is looked up among the user's stand-in sources first, then among NDI sources;\n"
+    "one that begins with \"-\" is written after \"--\". Text from a source is printed with\n"
+    "control characters, backslashes and bytes that are not UTF-8 as \\xNN.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the source does not exist, is damaged or the\n"
-    "operation failed, 2 on wrong usage.\n";
+    "With --json, list prints an array with an object per source: \"name\", \"type\"\n"
+    "(\"stand-in\" or \"ndi\"), then for a stand-in source \"user\", \"width\", \"height\",\n"
+    "\"fourcc\", \"rate-numerator\", \"rate-denominator\", \"frames-sent\" and\n"
+    "\"frames-per-second\" (null where a line shows \"-\"), for an NDI source \"address\".\n"
+    "metadata prints an object with \"name\" and \"metadata\"; watch one with \"name\" and\n"
+    "its figures, keyed by their labels with hyphens (\"frames-received\", ...).\n"
+    "\n"
+    "*Exit status*\n"
+    "  0  success\n"
+    "  1  the source does not exist, is damaged, or the operation failed\n"
+    "  2  a mistake on the command line\n"
+    "\n"
+    "Environment:\n"
+    "  NDI_RUNTIME_DIR_V6  folder holding libndi.so.6, tried first\n"
+    "  NDI_RUNTIME_DIR_V5  folder holding libndi.so.5, tried next\n"
+    "\n"
+    "Files:\n"
+    "  /dev/shm/skyfill-ndi.*  the stand-in sources, a shared-memory segment each,\n"
+    "                          named after the owner's user id and the source name\n"
+    "\n"
+    "*See also*\n"
+    "  skyfill(1), skyfill-remote(1)\n";
 
-int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: skyfill-monitor [--extra-ips ADDRESSES] list [--all-users]\n"
-        "       skyfill-monitor [--extra-ips ADDRESSES] save [--user USER] NAME FILE.png\n"
-        "       skyfill-monitor [--extra-ips ADDRESSES] metadata [--user USER] NAME\n"
-        "       skyfill-monitor [--extra-ips ADDRESSES] watch [--user USER] NAME SECONDS\n");
-    return 2;
+int Mistake(const QString& text) {
+    return tool_command_line::Mistake(kProgram, text);
+}
+
+// Arguments go through the parser as Latin-1, byte for byte, so that a source or file
+// name that is not UTF-8 comes back whole.
+std::string Bytes(const QString& argument) {
+    return argument.toLatin1().toStdString();
+}
+
+// An argument quoted in a message.
+QString Shown(const QString& argument) {
+    return QString::fromStdString(Escaped(Bytes(argument)));
 }
 
 // A user name or a numeric id.
@@ -101,42 +137,11 @@ struct Options {
     std::string extraIps;
     uid_t user = geteuid();
     bool allUsers = false;
-    bool help = false;
-    bool version = false;
+    bool json = false;
 };
 
-// Options may come anywhere; false (after saying why) on a bad one.
-bool Parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--all-users") {
-            options.allUsers = true;
-        } else if (arg == "--help") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else if (arg == "--extra-ips" || arg == "--user") {
-            if (i + 1 == argc) {
-                std::fprintf(stderr, "skyfill-monitor: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            const char* value = argv[++i];
-            if (arg == "--extra-ips") {
-                options.extraIps = value;
-            } else if (const std::optional<uid_t> id = UserId(value)) {
-                options.user = *id;
-            } else {
-                std::fprintf(stderr, "skyfill-monitor: no user \"%s\"\n", Escaped(value).c_str());
-                return false;
-            }
-        } else if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "skyfill-monitor: unknown option %s\n", Escaped(arg).c_str());
-            return false;
-        } else {
-            options.words.push_back(arg);
-        }
-    }
-    return true;
+void Print(const QByteArray& out) {
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
 }
 
 int SaveStandIn(const std::string& name, uid_t user, const char* file) {
@@ -157,13 +162,9 @@ int SaveStandIn(const std::string& name, uid_t user, const char* file) {
     return 0;
 }
 
-int MetadataStandIn(const std::string& name, uid_t user) {
+std::optional<std::string> MetadataStandIn(const std::string& name, uid_t user) {
     const std::optional<standin::SourceInfo> info = ReadStandInSource(name, user, nullptr);
-    if (!info) {
-        return 1;
-    }
-    std::printf("%s\n", Escaped(info->metadata).c_str());
-    return 0;
+    return info ? std::optional<std::string>(info->metadata) : std::nullopt;
 }
 
 std::optional<double> Seconds(const std::string& text) {
@@ -176,55 +177,137 @@ std::optional<double> Seconds(const std::string& text) {
     return seconds;
 }
 
+// What the command words and options ask for, or a mistake.
+std::optional<QString> CommandMistake(const QStringList& words, const Options& options) {
+    struct Command {
+        const char* name;
+        std::vector<const char*> arguments;
+        bool json;
+    };
+    static const std::array<Command, 4> kCommands = {{{"list", {}, true},
+                                                      {"save", {"NAME", "FILE.png"}, false},
+                                                      {"metadata", {"NAME"}, true},
+                                                      {"watch", {"NAME", "SECONDS"}, true}}};
+    if (words.isEmpty()) {
+        return QStringLiteral("a command is needed: list, save, metadata or watch");
+    }
+    const Command* command = nullptr;
+    for (const Command& known : kCommands) {
+        command = words[0] == QLatin1String(known.name) ? &known : command;
+    }
+    if (command == nullptr) {
+        return QStringLiteral("unknown command '%1'").arg(Shown(words[0]));
+    }
+    const QString name = QLatin1String(command->name);
+    if (static_cast<std::size_t>(words.size() - 1) != command->arguments.size()) {
+        QStringList needed;
+        for (const char* argument : command->arguments) {
+            needed << QLatin1String(argument);
+        }
+        return QStringLiteral("%1 takes %2")
+            .arg(name, needed.isEmpty() ? QStringLiteral("no argument") : needed.join(u' '));
+    }
+    if (options.allUsers && name != QStringLiteral("list")) {
+        return QStringLiteral("--all-users: for list only");
+    }
+    if (options.json && !command->json) {
+        return QStringLiteral("--json: for list, metadata and watch only");
+    }
+    if (name == QStringLiteral("watch") && !Seconds(Bytes(words[2]))) {
+        return QStringLiteral("watch: SECONDS must be above 0 and at most 86400, not '%1'")
+            .arg(Shown(words[2]));
+    }
+    return std::nullopt;
+}
+
 int Run(const Options& options) {
     const std::vector<std::string>& w = options.words;
-    if (w.size() == 1 && w[0] == "list") {
-        ListStandInSources(options.allUsers);
-        NdiAccess(options.extraIps).List();
+    if (w[0] == "list") {
+        const std::vector<ListedStandIn> standIns = ListStandInSources(options.allUsers);
+        Print(ListOutput(standIns, NdiAccess(options.extraIps).Sources(), options.json));
         return 0;
     }
-    const bool save = w.size() == 3 && w[0] == "save";
-    const bool metadata = w.size() == 2 && w[0] == "metadata";
-    const bool watch = w.size() == 3 && w[0] == "watch";
-    const double seconds = watch ? Seconds(w[2]).value_or(0) : 0;
-    if ((!save && !metadata && !watch) || options.allUsers || (watch && seconds <= 0)) {
-        return Usage();
-    }
     const std::string& name = w[1];
-    if (StandInSourceExists(name, options.user)) {
-        return save       ? SaveStandIn(name, options.user, w[2].c_str())
-               : metadata ? MetadataStandIn(name, options.user)
-                          : WatchStandInSource(name, options.user, seconds);
+    const bool standIn = StandInSourceExists(name, options.user);
+    std::optional<NdiAccess> ndi;
+    std::optional<NdiSource> source;
+    if (!standIn) {
+        source = ndi.emplace(options.extraIps).Find(name);
+        if (!source) {
+            std::fprintf(stderr, "skyfill-monitor: no live source named \"%s\"\n",
+                         Escaped(name).c_str());
+            return 1;
+        }
     }
-    NdiAccess ndi(options.extraIps);
-    const std::optional<NdiSource> source = ndi.Find(name);
-    if (!source) {
-        std::fprintf(stderr, "skyfill-monitor: no live source named \"%s\"\n",
-                     Escaped(name).c_str());
-        return 1;
+    if (w[0] == "save") {
+        return standIn ? SaveStandIn(name, options.user, w[2].c_str())
+                       : ndi->Save(*source, w[2].c_str());
     }
-    return save       ? ndi.Save(*source, w[2].c_str())
-           : metadata ? ndi.Metadata(*source)
-                      : ndi.Watch(*source, seconds);
+    if (w[0] == "metadata") {
+        const std::optional<std::string> text =
+            standIn ? MetadataStandIn(name, options.user) : ndi->Metadata(*source);
+        if (text) {
+            Print(MetadataOutput(name, *text, options.json));
+        }
+        return text ? 0 : 1;
+    }
+    const double seconds = *Seconds(w[2]);
+    const std::optional<FrameTiming::Summary> summary =
+        standIn ? WatchStandInSource(name, options.user, seconds) : ndi->Watch(*source, seconds);
+    if (summary) {
+        Print(WatchOutput(name, *summary, options.json));
+    }
+    return summary ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!Parse(argc, argv, options)) {
-        return 2;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLatin1(argv[i]);
     }
-    if (options.help) {
+    QCommandLineParser parser;
+    const tool_command_line::StandardOptions standard =
+        tool_command_line::AddStandardOptions(parser);
+    // Described in kHelp.
+    const QCommandLineOption extraIps(QStringLiteral("extra-ips"), QString(),
+                                      QStringLiteral("ADDRESSES"));
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("USER"));
+    const QCommandLineOption allUsers(QStringLiteral("all-users"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    for (const QCommandLineOption& option : {extraIps, user, allUsers, json}) {
+        parser.addOption(option);
+    }
+    if (!parser.parse(arguments)) {
+        return Mistake(Shown(tool_command_line::ParseMistake(
+            parser, arguments, {standard.help, standard.version, extraIps, user, allUsers, json})));
+    }
+    if (parser.isSet(standard.help)) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    if (options.version) {
-        std::printf("skyfill-monitor %s\n"
-                    "Copyright (C) 2026 the Skyfill developers\n"
-                    "License: MIT\n",
-                    SKYFILL_VERSION);
+    if (parser.isSet(standard.version)) {
+        tool_command_line::PrintVersion(kProgram);
         return 0;
+    }
+    Options options;
+    options.extraIps = Bytes(parser.value(extraIps));
+    options.allUsers = parser.isSet(allUsers);
+    options.json = parser.isSet(json);
+    if (parser.isSet(user)) {
+        const std::optional<uid_t> id = UserId(Bytes(parser.value(user)).c_str());
+        if (!id) {
+            return Mistake(QStringLiteral("--user: no user '%1'").arg(Shown(parser.value(user))));
+        }
+        options.user = *id;
+    }
+    const QStringList words = parser.positionalArguments();
+    if (const std::optional<QString> mistake = CommandMistake(words, options)) {
+        return Mistake(*mistake);
+    }
+    for (const QString& word : words) {
+        options.words.push_back(Bytes(word));
     }
     return Run(options);
 }

@@ -2,19 +2,24 @@
 // --copy, start and stop go to every copy at once through the coordination signal, the
 // same as
 //   dbus-send --session --type=signal /KovaCo/UK/Skyfill uk.KovaCo.Skyfill.Post int32:1 int64:1
+// with each copy's status asked before and after, to tell which copies it moved.
 // Everything else calls one copy's own interface, uk.KovaCo.Skyfill.Copy on the name
 // uk.KovaCo.Skyfill.Copy<n> (vocabulary/bus_names.h).
 
 #include "tools/remote_status.h"
+#include "tools/tool_command_line.h"
 #include "vocabulary/bus_names.h"
 #include "vocabulary/output_formats.h"
+#include "vocabulary/settings_vocabulary.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
@@ -22,14 +27,22 @@
 
 namespace {
 
-constexpr int kUsage = 2;
+constexpr const char* kProgram = "skyfill-remote";
+constexpr int kUsage = tool_command_line::kMistake;
 constexpr int kFailed = 1;
 constexpr int kCopies = bus_names::kMaxCopies;
+// A copy answers Status from its event loop at once; one that has not by then is stuck,
+// and the others are not kept waiting on it.
+constexpr int kStatusTimeoutMs = 2000;
 const QString kPath = QString::fromLatin1(bus_names::kPath);
 
-// One line on standard error, whatever the message holds.
+// One line on standard error, whatever the message holds; with kUsage, a second line
+// points to --help.
 int Fail(int code, const QString& message) {
-    std::fprintf(stderr, "skyfill-remote: %s\n", message.simplified().toLocal8Bit().constData());
+    if (code == kUsage) {
+        return tool_command_line::Mistake(kProgram, message.simplified());
+    }
+    std::fprintf(stderr, "%s: %s\n", kProgram, message.simplified().toLocal8Bit().constData());
     return code;
 }
 
@@ -58,7 +71,84 @@ QList<int> RunningCopies(QDBusConnection& bus) {
     return running;
 }
 
-int Broadcast(QDBusConnection& bus, bool start) {
+QDBusMessage CopyCall(int number, const QString& method) {
+    return QDBusMessage::createMethodCall(CopyName(number), kPath,
+                                          QString::fromLatin1(bus_names::kCopyInterface), method);
+}
+
+// Why a call to copy `number` came back with an error.
+QString CallFailure(const QDBusMessage& reply, int number) {
+    const QString error = reply.errorName();
+    // The copy may have ended between finding it and calling it.
+    if (error == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
+        error == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
+        return QStringLiteral("no copy %1 is running").arg(number);
+    }
+    if (error == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ||
+        error == QStringLiteral("org.freedesktop.DBus.Error.Timeout")) {
+        return QStringLiteral("copy %1 did not answer").arg(number);
+    }
+    return reply.errorMessage();
+}
+
+struct Called {
+    int code = 0;
+    QDBusMessage reply;
+};
+
+Called CallCopy(QDBusConnection& bus, int number, const QString& method,
+                const QVariantList& arguments = {}) {
+    QDBusMessage call = CopyCall(number, method);
+    call.setArguments(arguments);
+    Called called{0, bus.call(call)};
+    if (called.reply.type() == QDBusMessage::ErrorMessage) {
+        called.code = Fail(kFailed, CallFailure(called.reply, number));
+    }
+    return called;
+}
+
+// The Status of each of `numbers` that answers, by number. All are asked at once, so
+// copies that do not answer cost one timeout between them; each failure is told, and
+// sets `code`.
+QMap<int, QVariantMap> AskStatus(QDBusConnection& bus, const QList<int>& numbers, int& code) {
+    QList<QDBusPendingCall> calls;
+    for (int n : numbers) {
+        calls << bus.asyncCall(CopyCall(n, QStringLiteral("Status")), kStatusTimeoutMs);
+    }
+    QMap<int, QVariantMap> statuses;
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        calls[i].waitForFinished();
+        const QDBusMessage reply = calls[i].reply();
+        const QList<QVariant> answer = reply.arguments();
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            code = Fail(kFailed, CallFailure(reply, numbers[i]));
+        } else if (answer.size() != 1 || !answer[0].canConvert<QDBusArgument>()) {
+            code = Fail(kFailed, QStringLiteral("copy %1 answered with no status").arg(numbers[i]));
+        } else {
+            statuses[numbers[i]] = qdbus_cast<QVariantMap>(answer[0].value<QDBusArgument>());
+        }
+    }
+    return statuses;
+}
+
+// "copy 2" or "copies 1, 3".
+QString Copies(const QList<int>& numbers) {
+    QStringList shown;
+    for (int n : numbers) {
+        shown << QString::number(n);
+    }
+    return (numbers.size() == 1 ? QStringLiteral("copy ") : QStringLiteral("copies ")) +
+           shown.join(QStringLiteral(", "));
+}
+
+// Start or stop every copy, and say which ones it moved.
+int StartOrStopAll(QDBusConnection& bus, bool start) {
+    const QList<int> running = RunningCopies(bus);
+    if (running.isEmpty()) {
+        return Fail(kFailed, QStringLiteral("no copy is running"));
+    }
+    int code = 0;
+    const QMap<int, QVariantMap> before = AskStatus(bus, running, code);
     QDBusMessage post = QDBusMessage::createSignal(
         kPath, QString::fromLatin1(bus_names::kCoordinationInterface), QStringLiteral("Post"));
     post << 1 << static_cast<qlonglong>(start ? 1 : 0);
@@ -70,32 +160,33 @@ int Broadcast(QDBusConnection& bus, bool start) {
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
     bus.call(ping, QDBus::Block, 5000);
-    return 0;
-}
-
-struct Called {
-    int code = 0;
-    QDBusMessage reply;
-};
-
-Called CallCopy(QDBusConnection& bus, int number, const QString& method,
-                const QVariantList& arguments = {}) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        CopyName(number), kPath, QString::fromLatin1(bus_names::kCopyInterface), method);
-    call.setArguments(arguments);
-    Called called{0, bus.call(call)};
-    if (called.reply.type() != QDBusMessage::ErrorMessage) {
-        return called;
+    // Each copy takes the signal before a call sent after it, so these answers show what
+    // it did.
+    const QMap<int, QVariantMap> after = AskStatus(bus, before.keys(), code);
+    const QString sending = QString::fromLatin1(
+        status_key::kSending.data(), static_cast<qsizetype>(status_key::kSending.size()));
+    QList<int> moved;
+    QList<int> already;
+    for (auto copy = after.cbegin(); copy != after.cend(); ++copy) {
+        if (copy->value(sending).toBool() != start) {
+            code =
+                Fail(kFailed, QStringLiteral("copy %1 did not %2")
+                                  .arg(copy.key())
+                                  .arg(start ? QStringLiteral("start") : QStringLiteral("stop")));
+        } else if (before.value(copy.key()).value(sending).toBool() == start) {
+            already << copy.key();
+        } else {
+            moved << copy.key();
+        }
     }
-    // The copy may have ended between finding it and calling it.
-    const QString error = called.reply.errorName();
-    if (error == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
-        error == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-        called.code = Fail(kFailed, QStringLiteral("no copy %1 is running").arg(number));
-    } else {
-        called.code = Fail(kFailed, called.reply.errorMessage());
+    if (!moved.isEmpty()) {
+        std::printf("%s %s\n", qPrintable(Copies(moved)), start ? "started" : "stopped");
     }
-    return called;
+    if (!already.isEmpty()) {
+        std::printf("%s %s %s\n", qPrintable(Copies(already)), already.size() == 1 ? "was" : "were",
+                    start ? "already sending" : "not sending");
+    }
+    return code;
 }
 
 // The copy --copy names, or the only one running; nullopt after saying why not.
@@ -122,29 +213,15 @@ std::optional<int> TargetCopy(QDBusConnection& bus, const std::optional<int>& ch
 }
 
 int Status(QDBusConnection& bus, const std::optional<int>& chosen, bool json) {
-    QList<int> numbers;
-    if (chosen) {
-        numbers << *chosen;
-    } else {
-        numbers = RunningCopies(bus);
-    }
-    QList<QVariantMap> copies;
-    for (int n : numbers) {
-        const Called called = CallCopy(bus, n, QStringLiteral("Status"));
-        if (called.code != 0) {
-            return called.code;
-        }
-        const QList<QVariant> answer = called.reply.arguments();
-        if (answer.size() != 1 || !answer[0].canConvert<QDBusArgument>()) {
-            return Fail(kFailed, QStringLiteral("copy %1 answered with no status").arg(n));
-        }
-        copies << qdbus_cast<QVariantMap>(answer[0].value<QDBusArgument>());
-    }
-    const QByteArray out = json               ? StatusJson(copies)
-                           : copies.isEmpty() ? QByteArray("No copy is running.\n")
-                                              : StatusTable(copies);
+    const QList<int> numbers = chosen ? QList<int>{*chosen} : RunningCopies(bus);
+    int code = 0;
+    const QList<QVariantMap> copies = AskStatus(bus, numbers, code).values();
+    const QByteArray out = json                ? StatusJson(copies)
+                           : numbers.isEmpty() ? QByteArray("No copy is running.\n")
+                           : copies.isEmpty()  ? QByteArray()
+                                               : StatusTable(copies);
     std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
-    return 0;
+    return code;
 }
 
 struct Request {
@@ -161,8 +238,10 @@ bool MethodFor(const Request& request, QString& method, QVariantList& arguments,
                        : command == QStringLiteral("output")                                  ? 2
                                                                                               : 0;
     if (request.arguments.size() != wanted) {
-        code = Fail(kUsage,
-                    QStringLiteral("%1 takes %2 argument(s); see --help").arg(command).arg(wanted));
+        code = Fail(kUsage, QStringLiteral("%1 takes %2 argument%3")
+                                .arg(command)
+                                .arg(wanted)
+                                .arg(wanted == 1 ? QString() : QStringLiteral("s")));
         return false;
     }
     if (command == QStringLiteral("start") || command == QStringLiteral("stop")) {
@@ -172,9 +251,8 @@ bool MethodFor(const Request& request, QString& method, QVariantList& arguments,
         bool ok = false;
         const int slot = request.arguments[0].toInt(&ok);
         if (!ok) {
-            code =
-                Fail(kUsage,
-                     QStringLiteral("slot takes a number, not \"%1\"").arg(request.arguments[0]));
+            code = Fail(kUsage,
+                        QStringLiteral("slot takes a number, not '%1'").arg(request.arguments[0]));
             return false;
         }
         method = QStringLiteral("SelectSlot");
@@ -187,7 +265,7 @@ bool MethodFor(const Request& request, QString& method, QVariantList& arguments,
         static const QRegularExpression size(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
         const QRegularExpressionMatch match = size.match(request.arguments[0]);
         if (!match.hasMatch()) {
-            code = Fail(kUsage, QStringLiteral("output takes a size such as 1280x720, not \"%1\"")
+            code = Fail(kUsage, QStringLiteral("output takes a size such as 1280x720, not '%1'")
                                     .arg(request.arguments[0]));
             return false;
         }
@@ -202,8 +280,7 @@ int Run(const Request& request) {
                                   QStringLiteral("stop"),   QStringLiteral("slot"),
                                   QStringLiteral("load"),   QStringLiteral("output")};
     if (!commands.contains(request.command)) {
-        return Fail(kUsage,
-                    QStringLiteral("unknown command \"%1\"; see --help").arg(request.command));
+        return Fail(kUsage, QStringLiteral("unknown command '%1'").arg(request.command));
     }
     if (request.json && request.command != QStringLiteral("status")) {
         return Fail(kUsage, QStringLiteral("--json is for status only"));
@@ -216,7 +293,7 @@ int Run(const Request& request) {
         return code;
     }
     if (request.command == QStringLiteral("status") && !request.arguments.isEmpty()) {
-        return Fail(kUsage, QStringLiteral("status takes no argument; see --help"));
+        return Fail(kUsage, QStringLiteral("status takes no argument"));
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -231,7 +308,7 @@ int Run(const Request& request) {
     const bool everyCopy =
         request.command == QStringLiteral("start") || request.command == QStringLiteral("stop");
     if (everyCopy && !request.copy) {
-        return Broadcast(bus, request.command == QStringLiteral("start"));
+        return StartOrStopAll(bus, request.command == QStringLiteral("start"));
     }
     const std::optional<int> target = TargetCopy(bus, request.copy, code);
     if (!target) {
@@ -241,18 +318,33 @@ int Run(const Request& request) {
     // A load that took place but left something out (such as a damaged mask section).
     if (called.code == 0 && !called.reply.arguments().isEmpty()) {
         for (const QString& warning : called.reply.arguments().constFirst().toStringList()) {
-            std::fprintf(stderr, "skyfill-remote: copy %d: %s\n", *target,
+            std::fprintf(stderr, "%s: copy %d: %s\n", kProgram, *target,
                          warning.toLocal8Bit().constData());
         }
     }
     return called.code;
 }
 
+// After Qt's own help text, in sections help2man makes into the man page's own.
+constexpr const char* kHelpEnd =
+    "\n"
+    "*Exit status*\n"
+    "  0  done\n"
+    "  1  refused or failed (the reason is printed), no copy running, or a copy that\n"
+    "     did not answer within two seconds\n"
+    "  2  a mistake on the command line\n"
+    "\n"
+    "Environment:\n"
+    "  DBUS_SESSION_BUS_ADDRESS  the session bus the copies are found on\n"
+    "\n"
+    "*See also*\n"
+    "  skyfill(1), skyfill-monitor(1), gdbus(1)\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("skyfill-remote"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kProgram));
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -261,19 +353,19 @@ int main(int argc, char** argv) {
             "\n"
             "Commands:\n"
             "  status             every running copy's state, or copy N's with --copy N\n"
-            "  start, stop        start or stop sending in every copy, or in copy N alone\n"
+            "  start, stop        start or stop sending in every copy, saying which copies\n"
+            "                     started or stopped, or in copy N alone\n"
             "  slot SLOT          make preset slot SLOT (1 to 5) the active one\n"
             "  load FILE          load a preset file (.skf)\n"
             "  output WxH RATE    set the output size (%1)\n"
             "                     and rate (%2); refused while the copy is sending\n"
             "\n"
-            "slot, load and output need --copy N unless exactly one copy runs.\n"
-            "\n"
-            "Exit status: 0 done, 1 refused or failed (the copy's reason is printed),\n"
-            "2 wrong usage.")
+            "slot, load and output need --copy N unless exactly one copy runs. A copy\n"
+            "that does not answer its status within two seconds is named on standard\n"
+            "error, and the others are shown.")
             .arg(QString::fromStdString(TakenSizeList()), QString::fromStdString(RateList())));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const tool_command_line::StandardOptions standard =
+        tool_command_line::AddStandardOptions(parser);
     const QCommandLineOption copyOption(
         QStringList{QStringLiteral("c"), QStringLiteral("copy")},
         QStringLiteral("Only the copy numbered N (1 to %1).").arg(kCopies), QStringLiteral("N"));
@@ -284,22 +376,25 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("status, start, stop, slot, load or output."),
                                  QStringLiteral("command [arguments]"));
-    if (!parser.parse(QCoreApplication::arguments())) {
-        return Fail(kUsage, parser.errorText());
+    const QStringList arguments = QCoreApplication::arguments();
+    if (!parser.parse(arguments)) {
+        return Fail(kUsage, tool_command_line::ParseMistake(
+                                parser, arguments,
+                                {standard.help, standard.version, copyOption, jsonOption}));
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        parser.showHelp(0);
+    if (parser.isSet(standard.help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(kHelpEnd, stdout);
+        return 0;
     }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("skyfill-remote %s\n"
-                    "Copyright (C) 2026 the Skyfill developers\n"
-                    "License: MIT\n",
-                    SKYFILL_VERSION);
+    if (parser.isSet(standard.version)) {
+        tool_command_line::PrintVersion(kProgram);
         return 0;
     }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        return Fail(kUsage, QStringLiteral("no command; see --help"));
+        return Fail(kUsage, QStringLiteral(
+                                "a command is needed: status, start, stop, slot, load or output"));
     }
     Request request;
     request.command = positional.takeFirst();
@@ -309,9 +404,9 @@ int main(int argc, char** argv) {
         bool ok = false;
         const int copy = parser.value(copyOption).toInt(&ok);
         if (!ok || copy < 1 || copy > kCopies) {
-            return Fail(kUsage, QStringLiteral("--copy takes a number from 1 to %1, not \"%2\"")
-                                    .arg(kCopies)
-                                    .arg(parser.value(copyOption)));
+            return Fail(kUsage, QStringLiteral("--copy: '%1' is not a number from 1 to %2")
+                                    .arg(parser.value(copyOption))
+                                    .arg(kCopies));
         }
         request.copy = copy;
     }

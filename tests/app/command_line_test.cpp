@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -34,10 +35,13 @@ Ran RunSkyfill(const QStringList& arguments, const QProcessEnvironment& env = En
     return RunProgram(QStringLiteral(SKYFILL_BINARY), arguments, env);
 }
 
-// Runs in `dir`, so that whatever the program writes there can be seen.
+// Runs in `dir`, its configuration folder inside it, so that whatever the program
+// writes can be seen there.
 Ran RunSkyfillIn(const QString& dir, const QStringList& arguments) {
     QProcess process;
-    process.setProcessEnvironment(Environment());
+    QProcessEnvironment env = Environment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + "/config");
+    process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir);
     process.start(QStringLiteral(SKYFILL_BINARY), arguments);
     Ran ran;
@@ -124,9 +128,11 @@ TEST(CommandLine, VersionAndHelpAnswerAndMistakesStartNothing) {
 
     const Ran help = RunSkyfill({QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0);
-    for (const char* named : {"--check", "--size", "--rate", "--presets", "--slot", "--start",
-                              "--headless", "NDI_RUNTIME_DIR_V6", "NDI_RUNTIME_DIR_V5",
-                              "uk.KovaCo.Skyfill.Copy1", "interface uk.KovaCo.Skyfill.Copy at"}) {
+    for (const char* named :
+         {"--check", "--size", "--rate", "--presets", "--presets-dir", "--slot", "--start",
+          "--headless", "NDI_RUNTIME_DIR_V6", "NDI_RUNTIME_DIR_V5", "uk.KovaCo.Skyfill.Copy1",
+          "interface uk.KovaCo.Skyfill.Copy at", "\nFiles:\n", "XDG_CONFIG_HOME/skyfill/last.skf",
+          "$HOME/.config/skyfill"}) {
         EXPECT_TRUE(help.out.contains(named)) << named << '\n' << help.out.constData();
     }
 
@@ -182,6 +188,11 @@ TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothin
          "--presets: 'missing.skf' is not a readable preset file (no such file)"},
         {{"--presets", dir.path()},
          "--presets: '" + dir.path() + "' is not a readable preset file (not a regular file)"},
+        {{"--presets-dir"}, "--presets-dir: a value is needed, an existing folder"},
+        {{"--presets-dir", "missing"},
+         "--presets-dir: 'missing' is not a folder for the presets (no such folder)"},
+        {{"--presets-dir", SKYFILL_BINARY},
+         "--presets-dir: '" SKYFILL_BINARY "' is not a folder for the presets (not a folder)"},
     };
     for (const auto& mistake : cases) {
         const Ran ran = RunSkyfillIn(dir.path(), mistake.arguments);
@@ -192,6 +203,43 @@ TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothin
         EXPECT_TRUE(ran.out.isEmpty()) << qPrintable(shown);
         EXPECT_TRUE(QDir(dir.path()).isEmpty()) << qPrintable(shown);
     }
+}
+
+// Told at once, nothing started and nothing written; each name as the bytes it is.
+TEST(CommandLine, APresetFileThatCannotBeLoadedStopsTheStartWithOneLine) {
+    const QTemporaryDir files;
+    const QTemporaryDir work;
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* why;
+    } cases[] = {
+        {"notes.skf", "not presets at all", "Unrecognised file type"},
+        {"empty.skf", "", "Unrecognised file type"},
+        {"short.skf", QByteArray("KOVSKCF1") + QByteArray(92, '\1'), "Something went wrong"},
+    };
+    for (const auto& unfit : cases) {
+        const QString file = files.filePath(QString::fromLatin1(unfit.name));
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+        written.write(unfit.bytes);
+        written.close();
+        const Ran ran = RunSkyfillIn(work.path(), {"--presets", file});
+        EXPECT_EQ(ran.code, 2) << unfit.name << ran.err.constData();
+        EXPECT_TRUE(ran.err.startsWith("skyfill: --presets: '" + QFile::encodeName(file) +
+                                       "' is not a readable preset file (" + unfit.why))
+            << ran.err.constData();
+        EXPECT_EQ(ran.err.count('\n'), 1) << ran.err.constData();
+        EXPECT_TRUE(ran.out.isEmpty());
+        EXPECT_TRUE(QDir(work.path()).isEmpty()) << unfit.name;
+    }
+    // Through a shell, so that the name reaches the program as bytes that are not UTF-8.
+    const Ran missing = RunProgram(
+        QStringLiteral("/bin/sh"),
+        {"-c", "exec \"$0\" --presets \"$(printf 'no\\377.skf')\"", SKYFILL_BINARY}, Environment());
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err, "skyfill: --presets: 'no\xff.skf' is not a readable preset file "
+                           "(no such file)\n");
 }
 
 class ServiceStart : public ::testing::Test {
@@ -211,28 +259,39 @@ protected:
         }
     }
 
-    // A display that cannot be reached: only --headless keeps the copy off it.
+    // Its presets in a folder of their own beside the working folder.
     void StartCopy(QStringList arguments) {
+        ASSERT_TRUE(QDir(copy.dir->path()).mkpath(QStringLiteral("presets")));
+        Launch(QStringLiteral(SKYFILL_BINARY), arguments << "--headless"
+                                                         << "--presets-dir"
+                                                         << copy.dir->filePath("presets"));
+    }
+
+    // A display that cannot be reached: only --headless keeps the copy off it.
+    void Launch(const QString& program, const QStringList& arguments) {
         QProcessEnvironment env = HeadlessEnvironment();
         env.remove(QStringLiteral("NDI_RUNTIME_DIR_V6"));
         env.remove(QStringLiteral("NDI_RUNTIME_DIR_V5"));
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":no-such-display"));
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
-        copy.process->start(QStringLiteral(SKYFILL_BINARY), arguments << "--headless");
+        copy.process->start(program, arguments);
         number = SettledNumber(copy, 120000);
         ASSERT_NE(number, 0) << copy.ReadErrors().constData();
     }
 
-    // The copy's presets as SIGTERM left them.
-    PresetBlock EndAndReadLast() {
+    // The copy's presets as SIGTERM left them in `folder` (a path's bytes).
+    PresetBlock EndAndReadLast(const QByteArray& folder) {
         copy.process->terminate();
         EXPECT_TRUE(copy.process->waitForFinished(60000));
         EXPECT_EQ(copy.process->exitCode(), 0) << copy.ReadErrors().constData();
-        const PresetLoadResult last =
-            ReadPresetFile(QFile::encodeName(copy.dir->filePath("last.skf")).toStdString());
+        const PresetLoadResult last = ReadPresetFile((folder + "/last.skf").toStdString());
         EXPECT_EQ(last.outcome, PresetLoadResult::Outcome::Loaded);
+        EXPECT_FALSE(QFile::exists(copy.dir->filePath("last.skf")));
         return last.block;
+    }
+    PresetBlock EndAndReadLast() {
+        return EndAndReadLast(QFile::encodeName(copy.dir->filePath("presets")));
     }
 
     // The copy's line of the monitor's listing, split at its tabs.
@@ -300,26 +359,24 @@ TEST_F(ServiceStart, PublishesTheChosenFormatAndSlotFromTheGivenPresetsAndSendsU
     EXPECT_EQ(last.m_presetSlots[2].cornerColours[0], kSlotThree);
 }
 
-TEST_F(ServiceStart, AFileThatIsNoPresetFileIsReportedAndTheBuiltInPresetsServe) {
-    const QString file = copy.dir->filePath(QStringLiteral("notes.skf"));
-    QFile notes(file);
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
-    notes.write("not presets at all");
-    notes.close();
-
-    ASSERT_NO_FATAL_FAILURE(StartCopy({"--presets", file}));
-    const PresetBlock last = EndAndReadLast();
-    EXPECT_TRUE(copy.ReadErrors().contains("skyfill: --presets: '" + QFile::encodeName(file) +
-                                           "' not loaded (Unrecognised file type); using the "
-                                           "built-in presets\n"))
-        << copy.errors.constData();
-    EXPECT_EQ(last.m_presetSlot, 0);
-    EXPECT_EQ(last.m_presetSlots[0].cornerColours[0], kDefaultCornerColours[0]);
+// File names are bytes: neither option's name is decoded on the way.
+TEST_F(ServiceStart, NamesThatAreNotUtf8AreTakenAsTheBytesTheyAre) {
+    PresetBlock presets = DefaultPresetBlock();
+    presets.m_presetSlot = 3;
+    const QByteArray here = QFile::encodeName(copy.dir->path());
+    ASSERT_TRUE(SavePresetBytes((here + "/\xff.skf").toStdString(), presets, {}).saved);
+    ASSERT_EQ(::mkdir((here + "/\xff").constData(), 0700), 0);
+    ASSERT_NO_FATAL_FAILURE(Launch(QStringLiteral("/bin/sh"),
+                                   {"-c",
+                                    "exec \"$0\" --headless --presets \"$(printf '\\377.skf')\" "
+                                    "--presets-dir \"$(printf '\\377')\"",
+                                    SKYFILL_BINARY}));
+    EXPECT_EQ(EndAndReadLast(here + "/\xff").m_presetSlot, 3);
 }
 
 // A service manager sees the lost settings in the exit status, and its log says why.
 TEST_F(ServiceStart, SettingsThatCannotBeSavedAtTheEndGiveExitStatusFourAndALine) {
-    ASSERT_TRUE(QDir(copy.dir->path()).mkdir(QStringLiteral("last.skf")));
+    ASSERT_TRUE(QDir(copy.dir->path()).mkpath(QStringLiteral("presets/last.skf")));
     ASSERT_NO_FATAL_FAILURE(StartCopy({}));
     copy.process->terminate();
     ASSERT_TRUE(copy.process->waitForFinished(60000));

@@ -53,10 +53,12 @@ protected:
         copies.clear();
     }
 
-    // Starts a copy without a display; returns at once. Given a user id, the copy runs
-    // as that user on a session bus of its own, in a process group of its own.
+    // Starts a copy without a display, its presets kept in its own folder; returns at
+    // once. Given a user id, the copy runs as that user on a session bus of its own, in a
+    // process group of its own.
     Copy& Start(std::optional<uid_t> user = std::nullopt) {
         Copy copy;
+        const QStringList ownPresets = {QStringLiteral("--presets-dir"), copy.dir->path()};
         QProcessEnvironment env = HeadlessEnvironment();
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
@@ -69,12 +71,14 @@ protected:
             const QString id = QString::number(*user);
             copy.ownGroup = true;
             copy.process->start(QStringLiteral("setsid"),
-                                {QStringLiteral("setpriv"), "--reuid=" + id, "--regid=" + id,
-                                 QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                                 QStringLiteral("dbus-run-session"), QStringLiteral("--"),
-                                 QStringLiteral(SKYFILL_BINARY)});
+                                QStringList{QStringLiteral("setpriv"), "--reuid=" + id,
+                                            "--regid=" + id, QStringLiteral("--clear-groups"),
+                                            QStringLiteral("--"),
+                                            QStringLiteral("dbus-run-session"),
+                                            QStringLiteral("--"), QStringLiteral(SKYFILL_BINARY)} +
+                                    ownPresets);
         } else {
-            copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
+            copy.process->start(QStringLiteral(SKYFILL_BINARY), ownPresets);
         }
         EXPECT_TRUE(copy.process->waitForStarted(60000));
         copies.push_back(std::move(copy));

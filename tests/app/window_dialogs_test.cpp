@@ -9,9 +9,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -31,6 +35,24 @@ TEST_F(WindowTest, AboutBoxNamesTheVersionsAndTheStandInRuntime) {
     window->RunCommand(WindowCommand::About);
     // The stand-in's version text ends in its version number.
     EXPECT_EQ(versionLine, QStringLiteral("Skyfill v1.0.3.15, NDI® v1.0, x64"));
+}
+
+TEST_F(WindowTest, LoadPresetsFromFileOpensInThePresetFolder) {
+    const QTemporaryDir presets;
+    window.reset();
+    SessionEnvironment environment = AloneSession(4242);
+    environment.start.presetFolder = QFile::encodeName(presets.path());
+    session = std::make_unique<CopySession>(std::move(environment));
+    window = std::make_unique<MainWindow>(*session, Environment(prompts));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shown = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    window->RunCommand(WindowCommand::LoadPresets);
+    EXPECT_EQ(shown, QDir(presets.path()).absolutePath());
 }
 
 TEST_F(WindowTest, SupportWindowStandsBesideTheMainWindowOnceAndHidesItself) {

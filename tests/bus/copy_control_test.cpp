@@ -17,7 +17,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -323,18 +325,24 @@ protected:
         Copy copy;
         copy.process->setProcessEnvironment(HeadlessEnvironment());
         copy.process->setWorkingDirectory(copy.dir->path());
-        copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
+        copy.process->start(QStringLiteral(SKYFILL_BINARY),
+                            {QStringLiteral("--presets-dir"), copy.dir->path()});
         EXPECT_TRUE(copy.process->waitForStarted(60000));
         copies.push_back(std::move(copy));
         return SettledNumber(copies.back(), 120000);
     }
 
-    Ran Remote(const QStringList& arguments) {
+    // `deadlineMs` only guards against a hang.
+    Ran Remote(const QStringList& arguments, int deadlineMs = 120000) {
         QProcess remote;
         remote.setWorkingDirectory(here.path());
         remote.start(QStringLiteral(SKYFILL_REMOTE), arguments);
         Ran ran;
-        EXPECT_TRUE(remote.waitForFinished(120000));
+        if (!remote.waitForFinished(deadlineMs)) {
+            ADD_FAILURE() << arguments.join(u' ').toStdString() << " did not end in time";
+            remote.kill();
+            remote.waitForFinished();
+        }
         ran.code = remote.exitStatus() == QProcess::NormalExit ? remote.exitCode() : -1;
         ran.out = remote.readAllStandardOutput();
         ran.err = remote.readAllStandardError();
@@ -357,6 +365,9 @@ protected:
 };
 
 TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
+    const Ran none = Remote({QStringLiteral("start")});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.err, "skyfill-remote: no copy is running\n");
     ASSERT_EQ(StartCopy(), 1);
     const QJsonObject first = Status();
     for (const char* key :
@@ -410,23 +421,43 @@ TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
         {{"slot", "two"}, 2, "slot takes a number"},
         {{"output", "1280", "25"}, 2, "output takes a size"},
         {{"slot"}, 2, "slot takes 1 argument"},
-        {{"status", "--copy", "0"}, 2, "--copy takes a number from 1 to 8"},
+        {{"status", "--copy", "0"}, 2, "--copy: '0' is not a number from 1 to 8"},
+        {{"status", "--copy"}, 2, "--copy: a value is needed"},
         {{"start", "--json"}, 2, "--json is for status only"},
-        {{"restart"}, 2, "unknown command"},
-        {{}, 2, "no command"},
-        {{"--frobnicate"}, 2, "frobnicate"},
+        {{"restart"}, 2, "unknown command 'restart'"},
+        {{}, 2, "a command is needed"},
+        {{"--frobnicate"}, 2, "unknown option '--frobnicate'"},
+        {{"--help-all"}, 2, "unknown option '--help-all'"},
     };
     for (const Expected& e : refusals) {
         const Ran ran = Remote(e.arguments);
         const QString what = e.arguments.join(u' ');
         EXPECT_EQ(ran.code, e.code) << what.toStdString();
-        EXPECT_TRUE(ran.err.contains(e.says)) << what.toStdString() << ": " << ran.err.constData();
-        EXPECT_EQ(ran.err.count('\n'), 1) << what.toStdString() << ": " << ran.err.constData();
+        const QList<QByteArray> lines = ran.err.split('\n');
+        ASSERT_EQ(lines.size(), e.code == 2 ? 3 : 2)
+            << what.toStdString() << ": " << ran.err.constData();
+        EXPECT_TRUE(lines[0].contains(e.says)) << what.toStdString() << ": " << ran.err.constData();
+        if (e.code == 2) {
+            EXPECT_EQ(lines[1], "Try 'skyfill-remote --help'.") << what.toStdString();
+        }
     }
+    const Ran help = Remote({QStringLiteral("-h")});
+    EXPECT_EQ(help.code, 0);
+    for (const char* heading : {"\n*Exit status*\n", "\nEnvironment:\n", "\n*See also*\n"}) {
+        EXPECT_TRUE(help.out.contains(heading)) << heading;
+    }
+    EXPECT_FALSE(help.out.contains("--help-all"));
     EXPECT_EQ(Status().value("width").toInt(), 960);
     EXPECT_TRUE(Status().value("sending").toBool());
 
     EXPECT_EQ(Remote({"stop", "--copy", "1"}).code, 0);
+    EXPECT_FALSE(Status().value("sending").toBool());
+
+    // Every copy at once: the tool says which ones it moved.
+    EXPECT_EQ(Remote({QStringLiteral("start")}).out, "copy 1 started\n");
+    EXPECT_TRUE(Status().value("sending").toBool());
+    EXPECT_EQ(Remote({QStringLiteral("start")}).out, "copy 1 was already sending\n");
+    EXPECT_EQ(Remote({QStringLiteral("stop")}).out, "copy 1 stopped\n");
     EXPECT_FALSE(Status().value("sending").toBool());
 
     // Two copies: which one is meant must be said.
@@ -437,6 +468,65 @@ TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
     const QJsonDocument both =
         QJsonDocument::fromJson(Remote({QStringLiteral("status"), QStringLiteral("--json")}).out);
     EXPECT_EQ(both.array().size(), 2);
+    const Ran started = Remote({QStringLiteral("start")});
+    EXPECT_EQ(started.code, 0) << started.err.constData();
+    EXPECT_EQ(started.out, "copies 1, 2 started\n");
+}
+
+// Owns a copy's bus name on a connection of its own, and takes the calls made to it into
+// a thread that never looks at them, as a copy stuck in a long task would.
+class SilentCopy {
+public:
+    explicit SilentCopy(int number)
+        : m_thread(QThread::create([this, number] {
+              QObject stuck;
+              QDBusConnection bus =
+                  QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnection);
+              m_owns =
+                  bus.registerObject(bus_names::kPath, &stuck, QDBusConnection::ExportAllSlots) &&
+                  bus.registerService(QString::fromStdString(bus_names::CopyName(number)));
+              m_ready.release();
+              m_done.acquire();
+          })) {
+        m_thread->start();
+        m_ready.acquire();
+    }
+    ~SilentCopy() {
+        m_done.release();
+        m_thread->wait();
+        QDBusConnection::disconnectFromBus(kConnection);
+    }
+    SilentCopy(const SilentCopy&) = delete;
+    SilentCopy& operator=(const SilentCopy&) = delete;
+
+    bool Owns() const { return m_owns; }
+
+private:
+    static inline const QString kConnection = QStringLiteral("silent");
+    std::unique_ptr<QThread> m_thread;
+    QSemaphore m_ready;
+    QSemaphore m_done;
+    bool m_owns = false;
+};
+
+TEST_F(RemoteToolTest, ACopyThatNeverAnswersIsNamedAndTheOthersAreShown) {
+    const SilentCopy silent(1);
+    ASSERT_TRUE(silent.Owns());
+    ASSERT_EQ(StartCopy(), 2);
+    // Well short of the bus's own 25 seconds for a call.
+    constexpr int kDeadlineMs = 15000;
+    const Ran status = Remote({QStringLiteral("status")}, kDeadlineMs);
+    EXPECT_EQ(status.code, 1);
+    EXPECT_EQ(status.err, "skyfill-remote: copy 1 did not answer\n");
+    EXPECT_TRUE(status.out.contains("Kova Gradient 2")) << status.out.constData();
+    const Ran json = Remote({QStringLiteral("status"), QStringLiteral("--json")}, kDeadlineMs);
+    EXPECT_EQ(json.code, 1);
+    EXPECT_EQ(QJsonDocument::fromJson(json.out).array().size(), 1) << json.out.constData();
+
+    const Ran start = Remote({QStringLiteral("start")}, kDeadlineMs);
+    EXPECT_EQ(start.code, 1);
+    EXPECT_EQ(start.out, "copy 2 started\n");
+    EXPECT_EQ(start.err, "skyfill-remote: copy 1 did not answer\n");
 }
 
 } // namespace

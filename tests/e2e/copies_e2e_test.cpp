@@ -114,7 +114,8 @@ protected:
             Copy copy;
             copy.process->setProcessEnvironment(env);
             copy.process->setWorkingDirectory(copy.dir->path());
-            copy.process->start(QStringLiteral(SKYFILL_BINARY), {});
+            copy.process->start(QStringLiteral(SKYFILL_BINARY),
+                                {QStringLiteral("--presets-dir"), copy.dir->path()});
             EXPECT_TRUE(copy.process->waitForStarted(kProcessWaitMs));
             copies.push_back(std::move(copy));
         }

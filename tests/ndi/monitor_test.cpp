@@ -5,10 +5,14 @@
 #include "tests/ndi/monitor_support.h"
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pwd.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,8 +76,110 @@ TEST_F(MonitorTest, AMissingSourceIsAClearErrorWithStatusOne) {
         EXPECT_NE(result.err.find("no live source named \"" + name + "\""), std::string::npos)
             << result.err;
     }
-    EXPECT_EQ(Monitor({"save", name}).status, 2);
-    EXPECT_EQ(Monitor({"frobnicate"}).status, 2);
+}
+
+// Each mistake is one line naming what is wrong, then where help is; nothing is done.
+TEST_F(MonitorTest, MistakesNameTheirCauseAndPointToHelp) {
+    const std::string name = Name("mistaken");
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{}, "a command is needed: list, save, metadata or watch"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"list", "--bogus"}, "unknown option '--bogus'"},
+        {{"--help-all"}, "unknown option '--help-all'"},
+        {{"metadata", name, "--user"}, "--user: a value is needed"},
+        {{"--json=yes", "list"}, "--json: takes no value"},
+        {{"save", name}, "save takes NAME FILE.png"},
+        {{"watch", name, "soon"}, "watch: SECONDS must be above 0 and at most 86400, not 'soon'"},
+        {{"watch", name, "0"}, "watch: SECONDS must be above 0 and at most 86400, not '0'"},
+        {{"metadata", "--all-users", name}, "--all-users: for list only"},
+        {{"save", "--json", name, dir + "/x.png"}, "--json: for list, metadata and watch only"},
+        {{"--user", "\x1b[2J", "list"}, "--user: no user '\\x1B[2J'"},
+    };
+    for (const auto& mistake : cases) {
+        const Result result = Monitor(mistake.args);
+        EXPECT_EQ(result.status, 2) << mistake.says;
+        EXPECT_EQ(result.err,
+                  "skyfill-monitor: " + mistake.says + "\nTry 'skyfill-monitor --help'.\n");
+        EXPECT_EQ(result.out, "");
+    }
+
+    const Result help = Monitor({"-h"});
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out, Monitor({"--help"}).out);
+    // help2man makes a man page section of each of these.
+    for (const char* heading : {"\nOptions:\n", "\n*Exit status*\n", "\nEnvironment:\n",
+                                "\nFiles:\n", "\n*See also*\n"}) {
+        EXPECT_NE(help.out.find(heading), std::string::npos) << heading;
+    }
+    const Result version = Monitor({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("skyfill-monitor ", 0), 0u) << version.out;
+}
+
+// What --json prints is read back by a JSON parser as exactly what the source holds,
+// and carries no raw control character that could drive a terminal.
+TEST_F(MonitorTest, JsonOutputHoldsTheSourcesTextExactly) {
+    const std::string name = Name("json \"quoted\" \\ \xC2\x85");
+    const std::string text = "<meta a=\"1\">\x1b[2J\ttab\r\nline\x7f\xC2\x9B\\</meta>";
+    NDIlib_send_instance_t sender = Create(name, false);
+    ASSERT_NE(sender, nullptr);
+    NDIlib_metadata_frame_t metadata{static_cast<int>(text.size()), INT64_MAX,
+                                     const_cast<char*>(text.data())};
+    api.send_add_connection_metadata(sender, &metadata);
+    std::vector<uint8_t> pixels(std::size_t{4} * 8 * 2, 0x40);
+    NDIlib_video_frame_v2_t frame{};
+    FillVideoFrame(frame, {8, 2, 30000, 1001}, false, pixels.data());
+    api.send_send_video_v2(sender, &frame);
+
+    const auto json = [this](const std::vector<std::string>& args) {
+        const Result result = Monitor(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        for (const char byte : result.out) {
+            const auto unit = static_cast<unsigned char>(byte);
+            EXPECT_TRUE(byte == '\n' || (unit >= 0x20 && unit != 0x7F)) << int{unit};
+        }
+        EXPECT_EQ(result.out.find("\xC2\x85"), std::string::npos);
+        EXPECT_EQ(result.out.find("\xC2\x9B"), std::string::npos);
+        QJsonParseError error{};
+        QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << result.out;
+        return document;
+    };
+    const QString qName = QString::fromStdString(name);
+
+    QJsonObject listed;
+    for (const QJsonValue source : json({"list", "--json"}).array()) {
+        listed = source["name"] == qName ? source.toObject() : listed;
+    }
+    const passwd* user = getpwuid(geteuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(listed, (QJsonObject{{"name", qName},
+                                   {"type", "stand-in"},
+                                   {"user", user->pw_name},
+                                   {"width", 8},
+                                   {"height", 2},
+                                   {"fourcc", "BGRA"},
+                                   {"rate-numerator", 30000},
+                                   {"rate-denominator", 1001},
+                                   {"frames-sent", 1},
+                                   {"frames-per-second", 0}}))
+        << QJsonDocument(listed).toJson().constData();
+
+    EXPECT_EQ(json({"metadata", "--json", name}).object(),
+              (QJsonObject{{"name", qName}, {"metadata", QString::fromStdString(text)}}));
+
+    const QJsonObject watched = json({"watch", name, "0.2", "--json"}).object();
+    EXPECT_EQ(watched.keys(),
+              (QStringList{"frames-per-second", "frames-received", "frames-repeated",
+                           "frames-skipped", "interval-99th-percentile-ms", "interval-maximum-ms",
+                           "interval-median-ms", "name"}));
+    EXPECT_EQ(watched["name"], qName);
+    EXPECT_EQ(watched["frames-received"], 0);
+    api.send_destroy(sender);
 }
 
 TEST_F(MonitorTest, ASourceWithoutAFrameCannotBeSavedButIsListed) {

@@ -6,10 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,10 +21,13 @@ protected:
     void SetUp() override { ASSERT_TRUE(folder.Valid()); }
     void TearDown() override { copy.reset(); }
 
-    // A new copy in place of the last one, as a second run of the program.
+    // A new copy in place of the last one, as a second run of the program, keeping its
+    // presets in `presetFolder`.
     CopySession& Start() {
         copy.reset();
-        copy = std::make_unique<SessionFixture>(AloneSession(77));
+        SessionEnvironment environment = AloneSession(77);
+        environment.start.presetFolder = presetFolder;
+        copy = std::make_unique<SessionFixture>(std::move(environment));
         EXPECT_TRUE(copy->StartAndSettle());
         return copy->session;
     }
@@ -42,8 +48,89 @@ protected:
     static QString Here(const QString& name) { return QDir::current().absoluteFilePath(name); }
 
     WorkFolder folder;
+    // The working folder unless a test chooses another; empty is the user's.
+    QByteArray presetFolder = QFile::encodeName(folder.Path());
     std::unique_ptr<SessionFixture> copy;
 };
+
+// Sets an environment variable (or unsets it, given nothing) while it lives.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, std::optional<QByteArray> value)
+        : m_name(name), m_was(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        value ? qputenv(name, *value) : qunsetenv(name);
+    }
+    ~ScopedVariable() { m_was ? qputenv(m_name, m_old) : qunsetenv(m_name); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    bool m_was;
+    QByteArray m_old;
+};
+
+int ModeOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return -1;
+    }
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+// Neither the start nor a load makes the folder; the first save makes each missing
+// folder on the way private, and from then on it is the copies' own.
+TEST_F(SessionPresetsTest, TheUserConfigFolderIsWhereXdgSaysAndIsMadePrivateByTheFirstSave) {
+    const QString config = folder.Path() + "/config";
+    const QString skyfill = config + "/skyfill";
+    const ScopedVariable xdg("XDG_CONFIG_HOME", QFile::encodeName(config));
+    presetFolder.clear();
+    CopySession& first = Start();
+    first.LoadLast();
+    EXPECT_FALSE(QFileInfo::exists(config));
+    first.SaveDefaults();
+    EXPECT_EQ(Face().told.last(), QStringLiteral("Save File|Current presets saved as defaults"));
+    EXPECT_EQ(ModeOf(config), 0700);
+    EXPECT_EQ(ModeOf(skyfill), 0700);
+    EXPECT_EQ(Read(skyfill + "/default.skf").size(), 176);
+    EXPECT_EQ(first.PresetFolder(), QFile::encodeName(skyfill));
+
+    PresetBlock block = DefaultPresetBlock();
+    block.m_presetSlot = 2;
+    ASSERT_TRUE(
+        SavePresetBytes(QFile::encodeName(skyfill + "/default.skf").toStdString(), block, u"")
+            .saved);
+    CopySession& second = Start();
+    EXPECT_EQ(second.Presets().m_presetSlot, 2);
+    second.ShutDownNow();
+    EXPECT_EQ(Read(skyfill + "/last.skf").mid(8), BlockBytes(block));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("default.skf"))); // the working folder's
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("last.skf")));
+
+    // An unset, empty or relative XDG_CONFIG_HOME all mean $HOME/.config.
+    const std::optional<QByteArray> unset;
+    for (const std::optional<QByteArray>& value :
+         {unset, std::optional<QByteArray>(""), std::optional<QByteArray>("relative/config")}) {
+        const QString home = folder.Path() + "/home" + (value ? *value : "unset");
+        ASSERT_TRUE(QDir().mkpath(home));
+        const ScopedVariable homeVariable("HOME", QFile::encodeName(home));
+        const ScopedVariable xdgVariable("XDG_CONFIG_HOME", value);
+        Start().SaveDefaults();
+        EXPECT_EQ(Read(home + "/.config/skyfill/default.skf").size(), 176) << qPrintable(home);
+        EXPECT_EQ(ModeOf(home + "/.config"), 0700);
+    }
+}
+
+// A folder given on the command line was there at the start; the copy never makes it.
+TEST_F(SessionPresetsTest, AGivenFolderIsNeverMade) {
+    const QString gone = folder.Path() + "/gone";
+    presetFolder = QFile::encodeName(gone);
+    CopySession& s = Start();
+    s.SaveDefaults();
+    s.ShutDownNow();
+    EXPECT_TRUE(s.ExitSaveFailed());
+    EXPECT_FALSE(QFileInfo::exists(gone));
+}
 
 TEST_F(SessionPresetsTest, SaveDefaultsRightAfterAFirstStartWritesTheKnownBytes) {
     CopySession& s = Start();
