@@ -4,6 +4,7 @@
 #include "engine/generator.h"
 #include "render/cloud_overlay.h"
 #include "render/gradient.h"
+#include "tests/engine/look.h"
 #include "tests/render/picture_test_support.h"
 #include "vocabulary/output_formats.h"
 
@@ -13,18 +14,6 @@
 #include <vector>
 
 namespace {
-
-GeneratorSettings Look(int32_t fill, uint32_t corner) {
-    GeneratorSettings s;
-    for (int i = 0; i < 4; ++i) {
-        s.baseColours[i] = s.currentColours[i] =
-            ColourRecord::FromValue(0xFF000000u | (corner * (static_cast<uint32_t>(i) + 1)));
-    }
-    s.fillPattern = fill;
-    s.cloudsOn = true;
-    s.cloudSet = fill % 2;
-    return s;
-}
 
 // Shown frames are not looked at; a viewer makes the logo wait for the whole frame.
 class Shown : public FrameViewer {
@@ -52,7 +41,7 @@ void ExpectBandsMatchSeparatePasses(CpuPath path, int32_t w, int32_t h) {
     const std::size_t bytes = std::size_t{static_cast<uint32_t>(w)} * static_cast<uint32_t>(h) * 4;
     std::vector<uint8_t> expected(bytes);
     for (int32_t fill = 0; fill < 4; ++fill) {
-        GeneratorSettings settings = Look(fill, 0x0A1B2C);
+        GeneratorSettings settings = Look(fill, true, fill % 2, 0x0A1B2C);
         settings.cloudSpeed = h / 3 + 1;
         settings.logoOn = true;
         settings.previewEveryFrame = fill >= 2;

@@ -1,5 +1,6 @@
 #include "engine/frame_viewer.h"
 #include "engine/generator.h"
+#include "tests/engine/look.h"
 #include "tests/render/picture_test_support.h"
 
 #include <atomic>
@@ -16,18 +17,6 @@ constexpr int32_t kH = 180;
 std::vector<uint8_t> Frame(const Generator& generator) {
     const uint8_t* store = generator.Composer().FrameStore();
     return {store, store + std::size_t{kW} * kH * 4};
-}
-
-GeneratorSettings Look(int32_t fill, bool clouds, int32_t set, uint32_t corner) {
-    GeneratorSettings s;
-    for (int i = 0; i < 4; ++i) {
-        s.baseColours[i] = s.currentColours[i] =
-            ColourRecord::FromValue(0xFF000000u | (corner * (static_cast<uint32_t>(i) + 1)));
-    }
-    s.fillPattern = fill;
-    s.cloudsOn = clouds;
-    s.cloudSet = set;
-    return s;
 }
 
 class FrameComposerTest : public ::testing::Test {
