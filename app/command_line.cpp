@@ -121,7 +121,7 @@ QString HelpEnd() {
                "\n*Exit status*\n"
                "  0  ended normally\n"
                "  1  the NDI runtime cannot run (or --check found none)\n"
-               "  2  a mistake on the command line\n"
+               "  2  a mistake on the command line, or no platform to show the window on\n"
                "  3  all eight copy numbers were taken\n"
                "  4  the settings could not be saved to last.skf at the end\n"
                "\n*See also*\n"
@@ -171,9 +171,21 @@ struct Choice {
     QStringList values;
 };
 
+// The manner skyfill-monitor and skyfill-remote share.
 int Mistake(const QString& text) {
-    std::fprintf(stderr, "skyfill: %s\n", ArgumentBytes(text).constData());
+    std::fprintf(stderr, "skyfill: %s\nTry 'skyfill --help'.\n", ArgumentBytes(text).constData());
     return 2;
+}
+
+// Qt gives an unknown option's name without its dashes; the user is shown what they typed.
+QString UnknownOption(const QStringList& arguments, const QString& name) {
+    QString longForm = QStringLiteral("--") + name;
+    for (const QString& argument : arguments) {
+        if (argument == longForm || argument.startsWith(longForm + u'=')) {
+            return longForm;
+        }
+    }
+    return QStringLiteral("-") + name;
 }
 
 // A preset file given by name must be one: a service started with a wrong path or a
@@ -296,6 +308,11 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         }
         if (last == "--" + presetsDir.names().constFirst()) {
             return Mistake(QStringLiteral("--presets-dir: a value is needed, an existing folder"));
+        }
+        if (!parser.unknownOptionNames().isEmpty()) {
+            return Mistake(
+                QStringLiteral("unknown option '%1'")
+                    .arg(UnknownOption(arguments, parser.unknownOptionNames().constFirst())));
         }
         return Mistake(parser.errorText());
     }

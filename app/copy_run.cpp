@@ -38,6 +38,7 @@ bool CatchTerminationSignals() {
 
 CopyRun::CopyRun(StartOptions start) : m_faces(std::make_unique<QObject>()) {
     SessionEnvironment environment;
+    const bool readyWhenSending = start.startSending;
     environment.start = std::move(start);
     environment.runtime = LoadNdiRuntime();
     m_standIn = environment.runtime.origin == NdiRuntimeOrigin::StandIn;
@@ -48,10 +49,13 @@ CopyRun::CopyRun(StartOptions start) : m_faces(std::make_unique<QObject>()) {
     m_link = std::make_unique<BusLink>(QDBusConnection::sessionBus());
     environment.link = m_link.get();
     m_session = std::make_unique<CopySession>(std::move(environment));
+    m_notify = std::make_unique<NotifyFace>(*m_session, readyWhenSending);
+    m_session->AttachFace(*m_notify);
 }
 
 CopyRun::~CopyRun() {
     m_faces.reset();
+    m_session->DetachFace(*m_notify);
 }
 
 void CopyRun::Started() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/copy_session.h"
+#include "session/notify_face.h"
 #include "session/start_options.h"
 
 #include <QObject>
@@ -10,8 +11,8 @@ class BusLink;
 class QSocketNotifier;
 
 // What a copy's run needs whether it has a window or not: the runtime, the session on
-// the session bus with its bus interface, and termination signals that end it through
-// the exit step. Made once the application object exists.
+// the session bus with its bus interface, what a service manager is told, and termination
+// signals that end it through the exit step. Made once the application object exists.
 class CopyRun {
 public:
     explicit CopyRun(StartOptions start);
@@ -33,6 +34,7 @@ private:
     bool m_signalsCaught = false;
     std::unique_ptr<BusLink> m_link;
     std::unique_ptr<CopySession> m_session;
+    std::unique_ptr<NotifyFace> m_notify;
     // Parent of the bus interface and the notifier: they go before the session.
     std::unique_ptr<QObject> m_faces;
 };

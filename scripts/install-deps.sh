@@ -4,8 +4,8 @@
 # desktop-file-validate, systemd-analyze, xprop) need.
 set -eu
 PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-image-formats-plugins \
-libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev dbus-daemon xvfb xauth x11-apps netpbm \
-help2man desktop-file-utils systemd dpkg-dev file lintian appstream x11-utils"
+libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev libsystemd-dev dbus-daemon xvfb xauth \
+x11-apps netpbm help2man desktop-file-utils systemd dpkg-dev file lintian appstream x11-utils"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -4,6 +4,7 @@
 
 #include "presets/preset_file.h"
 #include "tests/app/copy_process.h"
+#include "tests/session/notify_listener.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -17,6 +18,8 @@
 #include <sys/stat.h>
 
 namespace {
+
+const QByteArray kTryHelp = "Try 'skyfill --help'.\n";
 
 const QByteArray kStandInNotice =
     "skyfill: no NDI runtime found; the built-in stand-in is publishing (see skyfill --check)\n";
@@ -136,13 +139,19 @@ TEST(CommandLine, VersionAndHelpAnswerAndMistakesStartNothing) {
         EXPECT_TRUE(help.out.contains(named)) << named << '\n' << help.out.constData();
     }
 
-    for (const QString& mistake : {QStringLiteral("--bogus"), QStringLiteral("stray")}) {
-        const Ran wrong = RunSkyfill({mistake});
+    const struct {
+        const char* argument;
+        QByteArray line;
+    } mistakes[] = {
+        {"--bogus", "skyfill: unknown option '--bogus'\n"},
+        {"-bogus", "skyfill: unknown option '-b'\n"},
+        {"stray", "skyfill: unexpected argument 'stray'\n"},
+    };
+    for (const auto& mistake : mistakes) {
+        const Ran wrong = RunSkyfill({QString::fromLatin1(mistake.argument)});
         EXPECT_EQ(wrong.code, 2) << wrong.err.constData();
         EXPECT_TRUE(wrong.out.isEmpty());
-        EXPECT_EQ(wrong.err.count('\n'), 1) << wrong.err.constData();
-        EXPECT_TRUE(wrong.err.contains(mistake.mid(mistake.lastIndexOf('-') + 1).toUtf8()))
-            << wrong.err.constData();
+        EXPECT_EQ(wrong.err.toStdString(), (mistake.line + kTryHelp).toStdString());
     }
 }
 
@@ -166,7 +175,7 @@ TEST(CommandLine, ANormalStartWithoutARuntimeSaysOnceThatTheStandInPublishes) {
     EXPECT_EQ(copy.ReadErrors().count(kStandInNotice), 1) << copy.errors.constData();
 }
 
-TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothing) {
+TEST(CommandLine, EachBadStartValueNamesOptionAndValuesAndStartsNothing) {
     const QTemporaryDir dir;
     const QString sizes = QStringLiteral("1920x1080, 1280x720, 960x540, 720x576, 720x480, 640x360");
     const QString rates = QStringLiteral("25, 29.97, 30");
@@ -198,7 +207,8 @@ TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothin
         const Ran ran = RunSkyfillIn(dir.path(), mistake.arguments);
         const QString shown = mistake.arguments.join(' ');
         EXPECT_EQ(ran.code, 2) << qPrintable(shown) << ran.err.constData();
-        EXPECT_EQ(ran.err.toStdString(), ("skyfill: " + mistake.line + "\n").toStdString())
+        EXPECT_EQ(ran.err.toStdString(),
+                  ("skyfill: " + mistake.line + "\n").toStdString() + kTryHelp.toStdString())
             << qPrintable(shown);
         EXPECT_TRUE(ran.out.isEmpty()) << qPrintable(shown);
         EXPECT_TRUE(QDir(dir.path()).isEmpty()) << qPrintable(shown);
@@ -206,7 +216,7 @@ TEST(CommandLine, EachBadStartValueIsOneLineNamingOptionAndValuesAndStartsNothin
 }
 
 // Told at once, nothing started and nothing written; each name as the bytes it is.
-TEST(CommandLine, APresetFileThatCannotBeLoadedStopsTheStartWithOneLine) {
+TEST(CommandLine, APresetFileThatCannotBeLoadedStopsTheStartSayingWhy) {
     const QTemporaryDir files;
     const QTemporaryDir work;
     const struct {
@@ -229,7 +239,8 @@ TEST(CommandLine, APresetFileThatCannotBeLoadedStopsTheStartWithOneLine) {
         EXPECT_TRUE(ran.err.startsWith("skyfill: --presets: '" + QFile::encodeName(file) +
                                        "' is not a readable preset file (" + unfit.why))
             << ran.err.constData();
-        EXPECT_EQ(ran.err.count('\n'), 1) << ran.err.constData();
+        EXPECT_TRUE(ran.err.endsWith(")\n" + kTryHelp)) << ran.err.constData();
+        EXPECT_EQ(ran.err.count('\n'), 2) << ran.err.constData();
         EXPECT_TRUE(ran.out.isEmpty());
         EXPECT_TRUE(QDir(work.path()).isEmpty()) << unfit.name;
     }
@@ -239,7 +250,28 @@ TEST(CommandLine, APresetFileThatCannotBeLoadedStopsTheStartWithOneLine) {
         {"-c", "exec \"$0\" --presets \"$(printf 'no\\377.skf')\"", SKYFILL_BINARY}, Environment());
     EXPECT_EQ(missing.code, 2);
     EXPECT_EQ(missing.err, "skyfill: --presets: 'no\xff.skf' is not a readable preset file "
-                           "(no such file)\n");
+                           "(no such file)\n" +
+                               kTryHelp);
+}
+
+// Qt aborts when no platform plugin starts; the copy must say so in a line instead.
+TEST(CommandLine, AWindowWithoutAPlatformThatStartsIsOneLineAndStatusTwo) {
+    QProcessEnvironment unreachable = Environment();
+    unreachable.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    unreachable.insert(QStringLiteral("DISPLAY"), QStringLiteral(":no-such-display"));
+    const struct {
+        QStringList arguments;
+        QProcessEnvironment env;
+    } cases[] = {
+        {{}, Environment()},
+        {{QStringLiteral("-platform"), QStringLiteral("xcb")}, unreachable},
+    };
+    for (const auto& failing : cases) {
+        const Ran ran = RunSkyfill(failing.arguments, failing.env);
+        EXPECT_EQ(ran.code, 2) << ran.err.constData();
+        EXPECT_TRUE(ran.err.startsWith("skyfill: no window can be shown (")) << ran.err.constData();
+        EXPECT_EQ(ran.err.count('\n'), 1) << ran.err.constData();
+    }
 }
 
 class ServiceStart : public ::testing::Test {
@@ -273,6 +305,7 @@ protected:
         env.remove(QStringLiteral("NDI_RUNTIME_DIR_V6"));
         env.remove(QStringLiteral("NDI_RUNTIME_DIR_V5"));
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":no-such-display"));
+        env.insert(addedEnvironment);
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
         copy.process->start(program, arguments);
@@ -307,6 +340,7 @@ protected:
 
     Copy copy;
     int number = 0;
+    QProcessEnvironment addedEnvironment;
 };
 
 // The slot's four corners share one colour, so its frame is that colour wherever the
@@ -372,6 +406,27 @@ TEST_F(ServiceStart, NamesThatAreNotUtf8AreTakenAsTheBytesTheyAre) {
                                     "--presets-dir \"$(printf '\\377')\"",
                                     SKYFILL_BINARY}));
     EXPECT_EQ(EndAndReadLast(here + "/\xff").m_presetSlot, 3);
+}
+
+// As under systemd with Type=notify and a watchdog: the copy pings it while it sends.
+TEST_F(ServiceStart, TellsAServiceManagerItIsReadyAliveAndStopping) {
+    const NotifyListener manager;
+    ASSERT_TRUE(manager.IsValid());
+    addedEnvironment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(manager.Path()));
+    addedEnvironment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("400000"));
+    ASSERT_NO_FATAL_FAILURE(StartCopy({"--size", "1280x720", "--rate", "29.97", "--start"}));
+    const QByteArray ready =
+        "READY=1\nSTATUS=No " + QByteArray::number(number) + ", sending 1280 x 720 at 29.97p";
+    QByteArrayList heard;
+    EXPECT_TRUE(WaitFor([&] {
+        heard += manager.Take();
+        return heard.contains(ready) && heard.count("WATCHDOG=1") >= 2;
+    })) << heard.join('|').constData();
+    copy.process->terminate();
+    ASSERT_TRUE(copy.process->waitForFinished(60000));
+    EXPECT_EQ(copy.process->exitCode(), 0) << copy.ReadErrors().constData();
+    heard += manager.Take();
+    EXPECT_EQ(heard.count("STOPPING=1\nSTATUS=stopping"), 1) << heard.join('|').constData();
 }
 
 // A service manager sees the lost settings in the exit status, and its log says why.
