@@ -4,6 +4,7 @@
 #include "dialogs/support_dialog.h"
 #include "preview/preview_box.h"
 #include "tests/app/window_fixture.h"
+#include "tests/layout_checks.h"
 #include "ui_about_dialog.h"
 #include "ui_main_window.h"
 
@@ -168,35 +169,7 @@ TEST_F(WindowTest, PictureBoxAndLabelsAreLaidOutAsDrawnAndUnclipped) {
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->geometry(), box.adjusted(-2, -2, 2, 2));
     EXPECT_TRUE(ui().m_maskNameLabel->alignment() & Qt::AlignHCenter);
-    // Check boxes, radio buttons and labels show their text whole or not at all; a
-    // control with text stays inside the window and covers no other control. A push
-    // button's size hint has a minimum width, so only its place is checked.
-    const auto textOf = [](const QWidget* control) {
-        const auto* button = qobject_cast<const QAbstractButton*>(control);
-        const auto* label = qobject_cast<const QLabel*>(control);
-        return button ? button->text() : label ? label->text() : QString();
-    };
-    QList<const QWidget*> shown;
-    for (const QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (control->isHidden() || control->isWindow()) {
-            continue;
-        }
-        const bool hasText = !textOf(control).isEmpty();
-        const std::string name = control->objectName().toStdString();
-        if (hasText) {
-            if (qobject_cast<const QPushButton*>(control) == nullptr) {
-                EXPECT_LE(control->sizeHint().width(), control->width()) << name;
-            }
-            EXPECT_TRUE(window->rect().contains(control->geometry())) << name;
-        }
-        for (const QWidget* other : shown) {
-            if (hasText || !textOf(other).isEmpty()) {
-                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
-                    << name << " covers " << other->objectName().toStdString();
-            }
-        }
-        shown.append(control);
-    }
+    ExpectTextsUnclippedAndApart(*window);
 }
 
 } // namespace

@@ -108,12 +108,4 @@ TEST_F(NotifyFaceTest, StoppingIsSaidOnceAtTheExitAndThenNothingMore) {
     EXPECT_EQ(manager.Take(), QByteArrayList{"STOPPING=1\nSTATUS=stopping"});
 }
 
-TEST_F(NotifyFaceTest, NoWatchdogUnlessAskedForThisProcess) {
-    unsetenv("WATCHDOG_USEC");
-    EXPECT_FALSE(NotifyFace(copy, false).WatchdogTimer().isActive());
-    setenv("WATCHDOG_USEC", "4000000", 1);
-    setenv("WATCHDOG_PID", QByteArray::number(::getpid() + 1).constData(), 1);
-    EXPECT_FALSE(NotifyFace(copy, false).WatchdogTimer().isActive());
-}
-
 } // namespace

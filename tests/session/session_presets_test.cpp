@@ -225,16 +225,6 @@ TEST_F(SessionPresetsTest, DecliningTheExitLeavesThePresetsAndTheFilesAlone) {
     EXPECT_EQ(BlockBytes(s.Presets()), presets);
     EXPECT_EQ(Read(QStringLiteral("default.skf")), defaults);
     EXPECT_FALSE(QFile::exists(QStringLiteral("last.skf")));
-
-    PresetBlock older = DefaultPresetBlock();
-    older.m_presetSlot = 4;
-    ASSERT_TRUE(SavePresetBytes("last.skf", older, u"").saved);
-    const QByteArray last = Read(QStringLiteral("last.skf"));
-    Face().answers = {false};
-    s.Exit();
-    EXPECT_EQ(BlockBytes(s.Presets()), presets);
-    EXPECT_EQ(Read(QStringLiteral("default.skf")), defaults);
-    EXPECT_EQ(Read(QStringLiteral("last.skf")), last);
 }
 
 TEST_F(SessionPresetsTest, ALoadMakesTheFilesActiveSlotLive) {
