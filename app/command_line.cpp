@@ -102,6 +102,8 @@ QString HelpEnd() {
                "  DBUS_SESSION_BUS_ADDRESS the session bus the copies coordinate on\n"
                "  XDG_CONFIG_HOME          the preset folder's place (see Files)\n"
                "  HOME                     the same when XDG_CONFIG_HOME is unset or relative\n"
+               "  JOURNAL_STREAM           set by systemd when standard error is the journal\n"
+               "  NOTIFY_SOCKET            set by systemd for readiness and the watchdog\n"
                "\nFiles:\n"
                "  $XDG_CONFIG_HOME/skyfill/default.skf\n"
                "                           the presets loaded at start, unless --presets\n"
@@ -112,6 +114,13 @@ QString HelpEnd() {
                "  The preset folder is $HOME/.config/skyfill when XDG_CONFIG_HOME is unset\n"
                "  or relative, and DIR with --presets-dir DIR. The default folder is made,\n"
                "  mode 0700, when a file is first saved there.\n"
+               "\n*Log*\n"
+               "  One line per event on standard error: the runtime in use, the copy number,\n"
+               "  sending started and stopped, format changes, preset files loaded and\n"
+               "  saved, messages, and the exit with its reason. Each line reads\n"
+               "  \"skyfill: LEVEL: text\"; when standard error is the journal\n"
+               "  (JOURNAL_STREAM names it), it carries the journal's <N> priority instead,\n"
+               "  so journalctl -p filters it.\n"
                "\n*Session bus*\n"
                "  Each copy owns the bus name of its number, %1 to\n"
                "  %2; the copies coordinate through interface\n"
@@ -287,8 +296,13 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         QStringLiteral("headless"),
         QStringLiteral("Show no window, even where a display exists; messages go to "
                        "standard error."));
-    for (const QCommandLineOption& option :
-         {size.option, rate.option, presets, presetsDir, slot.option, start, headless}) {
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Log errors only on standard error."));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Log every command other programs send as well."));
+    for (const QCommandLineOption& option : {size.option, rate.option, presets, presetsDir,
+                                             slot.option, start, headless, quiet, verbose}) {
         parser.addOption(option);
     }
     // Parsed and checked before any application object exists, so a mistake starts
@@ -369,6 +383,14 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
                     .arg(value, *why));
         }
         options.presetFolder = Absolute(folder);
+    }
+    if (parser.isSet(quiet) && parser.isSet(verbose)) {
+        return Mistake(QStringLiteral("--quiet and --verbose: choose one"));
+    }
+    if (parser.isSet(quiet)) {
+        choices.logDetail = LogDetail::Quiet;
+    } else if (parser.isSet(verbose)) {
+        choices.logDetail = LogDetail::Verbose;
     }
     options.startSending = parser.isSet(start);
     choices.headless = parser.isSet(headless);

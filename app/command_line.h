@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logging/event_log.h"
 #include "session/start_options.h"
 
 #include <optional>
@@ -9,6 +10,7 @@ struct CommandLineChoices {
     StartOptions start;
     // No window even where a display exists.
     bool headless = false;
+    LogDetail logDetail = LogDetail::Normal;
 };
 
 // Carries out whatever the command line asks for other than the window (help, version,

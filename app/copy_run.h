@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <memory>
+#include <string>
 
 class BusLink;
 class QSocketNotifier;
@@ -31,6 +32,7 @@ public:
 
 private:
     bool m_standIn = false;
+    std::string m_runtimePath;
     bool m_signalsCaught = false;
     std::unique_ptr<BusLink> m_link;
     std::unique_ptr<CopySession> m_session;
@@ -38,6 +40,9 @@ private:
     // Parent of the bus interface and the notifier: they go before the session.
     std::unique_ptr<QObject> m_faces;
 };
+
+// Qt's own messages become log lines with their level.
+void LogQtMessages();
 
 // The two runs; each returns the process's exit status.
 int RunWithWindow(int& argc, char** argv, StartOptions start);

@@ -1,8 +1,7 @@
-// A copy without a window: the session, its bus interface and standard error. No
-// widget and no GUI application come into it.
+// A copy without a window: the session, its bus interface and the log on standard
+// error. No widget and no GUI application come into it.
 
 #include "app/copy_run.h"
-#include "session/stderr_face.h"
 
 #include <QCoreApplication>
 
@@ -30,13 +29,10 @@ int RunHeadless(int& argc, char** argv, StartOptions start) {
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYFILL_VERSION));
     CopyRun run(std::move(start));
     CopySession& session = run.Session();
-    StderrFace messages(session);
     EndOfRun end(session);
-    session.AttachFace(messages);
     session.AttachFace(end);
     if (!session.Start()) {
         session.DetachFace(end);
-        session.DetachFace(messages);
         return 1;
     }
     run.Started();
@@ -44,6 +40,5 @@ int RunHeadless(int& argc, char** argv, StartOptions start) {
         QCoreApplication::exec();
     }
     session.DetachFace(end);
-    session.DetachFace(messages);
     return run.ExitStatus();
 }

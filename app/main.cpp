@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = RunCommandLine(argc, argv, choices)) {
         return *status;
     }
+    ConfigureEventLog(choices.logDetail);
+    LogQtMessages();
     // Without a display, or on Qt's offscreen platform where nobody sees a window, the
     // copy runs headless and still publishes its source; --headless asks for the same
     // where a display exists, as a service has no one to show a window to.

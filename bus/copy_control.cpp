@@ -2,8 +2,11 @@
 
 #include "bus/bus_link.h"
 #include "bus/copy_status.h"
+#include "logging/event_log.h"
 #include "session/copy_session.h"
 #include "vocabulary/bus_names.h"
+
+#include <QDBusMessage>
 
 namespace {
 
@@ -69,7 +72,16 @@ void CopyControl::AnnounceStatus() {
     }
 }
 
-void CopyControl::Answer(const CommandReply& reply) {
+void CopyControl::Answer(const char* method, const CommandReply& reply) {
+    if (LogWanted(LogLevel::Debug)) {
+        const QString sender =
+            m_holder->calledFromDBus() ? m_holder->message().service() : QStringLiteral("itself");
+        Log(LogLevel::Debug, QStringLiteral("bus: %1 from %2: %3")
+                                 .arg(QLatin1String(method), sender,
+                                      reply.Refused() ? "refused (" + reply.message.left(200) + ')'
+                                                      : QStringLiteral("done"))
+                                 .toStdString());
+    }
     // Called directly (not from the bus) there is nobody to answer.
     if (reply.Refused() && m_holder->calledFromDBus()) {
         m_holder->sendErrorReply(QString::fromLatin1(ErrorName(reply.refusal)), reply.message);
@@ -81,23 +93,23 @@ QVariantMap CopyControl::Status() {
 }
 
 void CopyControl::Start() {
-    Answer(m_session.StartSending(Caller::Program));
+    Answer("Start", m_session.StartSending(Caller::Program));
 }
 
 void CopyControl::Stop() {
-    Answer(m_session.StopSending(Caller::Program));
+    Answer("Stop", m_session.StopSending(Caller::Program));
 }
 
 void CopyControl::SelectSlot(int slot) {
-    Answer(m_session.SelectSlot(slot - 1, Caller::Program));
+    Answer("SelectSlot", m_session.SelectSlot(slot - 1, Caller::Program));
 }
 
 QStringList CopyControl::LoadPresets(const QString& path) {
     const CommandReply reply = m_session.LoadPresets(path, Caller::Program);
-    Answer(reply);
+    Answer("LoadPresets", reply);
     return reply.warnings;
 }
 
 void CopyControl::SetOutput(int width, int height, const QString& rate) {
-    Answer(m_session.SetOutput(width, height, rate, Caller::Program));
+    Answer("SetOutput", m_session.SetOutput(width, height, rate, Caller::Program));
 }

@@ -108,7 +108,8 @@ signals:
 
 private:
     CopyControl(CopyControlObject* holder, CopySession& session);
-    void Answer(const CommandReply& reply);
+    // The reply, and with --verbose a line saying who asked for what and how it went.
+    void Answer(const char* method, const CommandReply& reply);
     void AnnounceStatus();
 
     CopyControlObject* m_holder;

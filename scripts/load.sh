@@ -18,6 +18,7 @@
 #     --warmup   sending time before measuring, default 5
 #     --bin      build folder with app/skyfill and tools/, default build/default
 set -euo pipefail
+. "$(dirname "$0")/settled_number.sh"
 
 usage() {
     echo "usage: scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]" \
@@ -187,13 +188,13 @@ for i in $(seq "$copies"); do
     pids+=($!)
 done
 
-# Each copy says its settled title once its source exists.
+# Each copy's log names its number once its source exists.
 declare -A numberOf
 deadline=$((SECONDS + 60))
 for i in $(seq "$copies"); do
     log="$work/copy$i/err.log"
     pid=${pids[$((i - 1))]}
-    while ! grep -q '^skyfill: Kova Skyfill for NDI.* - No [0-9]' "$log"; do
+    while [ -z "$(settled_number "$log")" ]; do
         if ! kill -0 "$pid" 2>/dev/null; then
             cat "$log" >&2
             fail "copy $i (pid $pid) ended while starting"
@@ -207,8 +208,7 @@ for i in $(seq "$copies"); do
     elif grep -q 'built-in stand-in is publishing' "$log"; then
         fail "copy $i did not load the NDI runtime in $runtime"
     fi
-    numberOf[$pid]=$(sed -n 's/^skyfill: Kova Skyfill for NDI.* - No \([0-9]*\)$/\1/p' "$log" |
-        head -n 1)
+    numberOf[$pid]=$(settled_number "$log")
 done
 
 uid=$(id -u)

@@ -15,6 +15,7 @@
 #     --size     starting output size as skyfill --size takes it, default 1280x720
 #     --rate     starting frame rate as skyfill --rate takes it, default 25
 set -euo pipefail
+. "$(dirname "$0")/settled_number.sh"
 
 usage() {
     echo "usage: scripts/soak.sh N SECONDS [--bin DIR] [--size WxH] [--rate RATE]" >&2
@@ -102,20 +103,20 @@ for i in $(seq "$copies"); do
     pids+=($!)
 done
 
-# Each copy says its settled title once its source exists; from here on in number order.
+# Each copy's log names its number once its source exists; from here on in number order.
 declare -a order
 deadline=$((SECONDS + 60))
 for i in $(seq "$copies"); do
     log="$work/copy$i/err.log"
     pid=${pids[$((i - 1))]}
-    while ! grep -q '^skyfill: Kova Skyfill for NDI.* - No [0-9]' "$log"; do
+    while [ -z "$(settled_number "$log")" ]; do
         kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; fail "copy $i (pid $pid) ended"; }
         [ "$SECONDS" -lt "$deadline" ] || fail "copy $i (pid $pid) did not settle its number"
         sleep 0.2
     done
     grep -q 'built-in stand-in is publishing' "$log" ||
         fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
-    n=$(sed -n 's/^skyfill: Kova Skyfill for NDI.* - No \([0-9]*\)$/\1/p' "$log" | head -n 1)
+    n=$(settled_number "$log")
     [ -z "${order[n]:-}" ] || fail "copies with pids ${order[n]} and $pid both took number $n"
     order[n]=$pid
 done

@@ -3,6 +3,7 @@
 #include "session/copy_session.h"
 
 #include "engine/settings_edits.h"
+#include "logging/event_log.h"
 #include "resources/pictures.h"
 #include "session/session_command.h"
 #include "vocabulary/output_formats.h"
@@ -75,6 +76,14 @@ void CopySession::Tell(const QString& caption, const QString& text, SessionMessa
         m_heldMessages->append(text);
         return;
     }
+    // A message box is gone once closed, and a service has none: the log keeps it.
+    LogLevel level = LogLevel::Info;
+    if (kind == SessionMessage::Kind::Error) {
+        level = LogLevel::Error;
+    } else if (kind == SessionMessage::Kind::Warning) {
+        level = LogLevel::Warning;
+    }
+    Log(level, (caption + QStringLiteral(": ") + text).toStdString());
     const SessionMessage message{caption, text, kind};
     for (SessionFace* face : std::vector<SessionFace*>(m_faces)) {
         face->ShowMessage(message);
@@ -87,6 +96,11 @@ bool CopySession::AskFaces(const SessionQuestion& question) {
             return *answer;
         }
     }
+    Log(LogLevel::Info,
+        QStringLiteral("%1: %2 - %3 (nobody to ask)")
+            .arg(question.caption, question.text,
+                 question.unattendedAnswer ? QStringLiteral("yes") : QStringLiteral("no"))
+            .toStdString());
     return question.unattendedAnswer;
 }
 
@@ -196,7 +210,7 @@ void CopySession::EndLogo() {
     }
 }
 
-void CopySession::Exit() {
+void CopySession::Exit(ExitReason reason) {
     if (m_ended || m_shuttingDown) {
         return;
     }
@@ -206,22 +220,24 @@ void CopySession::Exit() {
     if (!ok || m_shuttingDown) {
         return;
     }
-    ShutDown();
+    ShutDown(reason == ExitReason::NoNumber ? "all eight copy numbers are taken"
+                                            : "the user chose Exit");
 }
 
-void CopySession::ShutDownNow() {
+void CopySession::ShutDownNow(const std::string& reason) {
     const Command command(*this);
     // Anything open would hold the exit up, and nobody may be there to answer it.
     for (SessionFace* face : std::vector<SessionFace*>(m_faces)) {
         face->StopWaiting();
     }
     if (!m_shuttingDown) {
-        ShutDown();
+        ShutDown(reason);
     }
 }
 
-void CopySession::ShutDown() {
+void CopySession::ShutDown(const std::string& reason) {
     m_shuttingDown = true;
+    Log(LogLevel::Notice, "exiting: " + reason);
     // No settlement, rotation or logo step may run in a nested loop of the steps below.
     for (QTimer* timer : {&m_settleTimer, &m_rotationTimer, &m_logoTimer, &m_logoLateTimer}) {
         timer->stop();

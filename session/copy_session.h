@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class FrameViewer;
@@ -99,10 +100,13 @@ public:
     // A taken size and a rate by its name ("25", "29.97", "30" or with the menu's "p").
     CommandReply SetOutput(int32_t width, int32_t height, const QString& rate,
                            Caller caller = Caller::Program);
+    // Why a copy ends, as its log says.
+    enum class ExitReason { Chosen, NoNumber };
     // The exit step: asks "OK to exit?" and, on OK, shuts down in order.
-    void Exit();
-    // Leaves without asking, keeping the settings in "last.skf" (a termination signal).
-    void ShutDownNow();
+    void Exit(ExitReason reason = ExitReason::Chosen);
+    // Leaves without asking, keeping the settings in "last.skf"; `reason` names the
+    // termination signal.
+    void ShutDownNow(const std::string& reason = "termination signal");
     // A coordination message from the link.
     void OnPost(int32_t command, int64_t argument);
 
@@ -203,7 +207,7 @@ private:
 
     void SetUpTimers();
     int32_t DrawStartupNumber();
-    void ShutDown();
+    void ShutDown(const std::string& reason);
 
     SessionEnvironment m_environment;
     std::vector<SessionFace*> m_faces;
@@ -234,6 +238,8 @@ private:
     bool m_runtimeInitialised = false;
     std::unique_ptr<NdiOutput> m_output;
     bool m_senderFailureReported = false;
+    // The format the log last named, so only changes are logged.
+    std::string m_loggedFormat;
 
     QTimer m_settleTimer;
     QTimer m_rotationTimer;

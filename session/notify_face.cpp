@@ -1,7 +1,7 @@
 #include "session/notify_face.h"
 
 #include "session/copy_session.h"
-#include "vocabulary/output_formats.h"
+#include "session/output_line.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,19 +21,6 @@ public:
 private:
     const CopySession& m_session;
 };
-
-QByteArray RateText(const OutputFormat& format) {
-    if (format.frameRateN == kFrameRateNumerator) {
-        for (const FrameRate& rate : kFrameRates) {
-            if (rate.denominator == format.frameRateD) {
-                return QByteArray(rate.menuText.data(),
-                                  static_cast<qsizetype>(rate.menuText.size()));
-            }
-        }
-    }
-    return QByteArray::number(static_cast<double>(format.frameRateN) / format.frameRateD, 'f', 2) +
-           "p";
-}
 
 void Notify(const QByteArray& state) {
     // Fails only for a socket that is gone or refuses; the copy runs on regardless.
@@ -70,10 +57,8 @@ QByteArray NotifyFace::StatusText(const NotifySubject& subject) {
     }
     QByteArray text =
         "No " + QByteArray::number(number) + ", " + (subject.Sending() ? "sending" : "stopped");
-    const OutputFormat format = subject.Format();
-    if (format.width > 0 && format.height > 0 && format.frameRateN > 0 && format.frameRateD > 0) {
-        text += ' ' + QByteArray::number(format.width) + " x " + QByteArray::number(format.height) +
-                " at " + RateText(format);
+    if (const std::string format = FormatSummary(subject.Format()); !format.empty()) {
+        text += ' ' + QByteArray::fromStdString(format);
     }
     return text;
 }

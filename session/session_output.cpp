@@ -1,6 +1,7 @@
 // The output: its format, starting and stopping, and the copy number it is published
 // under.
 
+#include "logging/event_log.h"
 #include "session/copy_session.h"
 #include "session/output_line.h"
 #include "session/session_command.h"
@@ -34,9 +35,13 @@ CommandReply CopySession::StartSending(Caller caller) {
                                     QStringLiteral("This copy is ending"));
     }
     const Command command(*this);
+    const bool wasSending = Sending();
     // Refused while there is no sender (before the number is settled, or after a
     // failed creation): nothing is sent and the controls stay as they are.
     m_output->StartSending();
+    if (!wasSending && Sending()) {
+        Log(LogLevel::Notice, "sending started, " + FormatSummary(m_format));
+    }
     if (!Sending()) {
         return CommandReply::Refuse(
             CommandReply::Refusal::Failed,
@@ -51,7 +56,11 @@ CommandReply CopySession::StopSending(Caller /*caller*/) {
                                     QStringLiteral("This copy is ending"));
     }
     const Command command(*this);
+    const bool wasSending = Sending();
     m_output->StopSending();
+    if (wasSending) {
+        Log(LogLevel::Notice, "sending stopped, " + FormatSummary(m_format));
+    }
     // A mask write the thread did not get to is done here, now that it has ended.
     m_generator.Composer().ApplyPendingAlpha(m_format.width, m_format.height);
     return CommandReply::Done();
@@ -138,6 +147,12 @@ void CopySession::ReconfigureOutput() {
     }
     const bool configured =
         m_output->Reconfigure(m_format, m_numbering.m_instanceNumber, Settings().useMask);
+    if (configured && m_output->HasSender()) {
+        if (const std::string format = FormatSummary(m_format); format != m_loggedFormat) {
+            Log(LogLevel::Info, "output format " + format);
+            m_loggedFormat = format;
+        }
+    }
     if (configured && !m_output->HasSender()) {
         ReportSenderFailure();
     } else if (m_output->HasSender()) {
@@ -218,11 +233,16 @@ void CopySession::SettleNumber() {
     case Settlement::Kind::NotPending:
         break;
     case Settlement::Kind::TooManyCopies:
-        Exit();
+        Log(LogLevel::Error, "all eight copy numbers are taken; this copy publishes nothing");
+        Exit(ExitReason::NoNumber);
         m_endedWithoutNumber = m_ended;
         break;
     case Settlement::Kind::Settled:
         m_numberSettled = true;
+        Log(LogLevel::Notice, QStringLiteral("copy No %1 publishes \"%2\"")
+                                  .arg(CopyNumber())
+                                  .arg(SourceName())
+                                  .toStdString());
         ReconfigureOutput();
         if (m_environment.start.startSending) {
             StartSending();
@@ -241,9 +261,11 @@ void CopySession::OnPost(int32_t command, int64_t argument) {
     case PostReaction::Kind::None:
         break;
     case PostReaction::Kind::StartSending:
+        Log(LogLevel::Debug, "bus: another program asked every copy to start");
         StartSending();
         break;
     case PostReaction::Kind::StopSending:
+        Log(LogLevel::Debug, "bus: another program asked every copy to stop");
         StopSending();
         break;
     case PostReaction::Kind::PostAnswer:

@@ -1,6 +1,7 @@
 // The five preset slots and the preset files.
 
 #include "engine/settings_edits.h"
+#include "logging/event_log.h"
 #include "presets/preset_file.h"
 #include "session/copy_session.h"
 #include "session/session_command.h"
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
@@ -62,9 +62,8 @@ void WarnPresetFileNotLoaded(const QByteArray& file) {
     const QString why = again.message == PresetMessage::None
                             ? QStringLiteral("cannot be opened")
                             : QString::fromUtf8(PresetMessageText(again.message)).simplified();
-    std::fprintf(stderr, "skyfill: --presets: '%s' not loaded (%s); using the built-in presets\n",
-                 file.constData(), why.toLocal8Bit().constData());
-    std::fflush(stderr);
+    Log(LogLevel::Warning, "--presets: '" + file.toStdString() + "' not loaded (" +
+                               why.toStdString() + "); using the built-in presets");
 }
 
 // What another program is told of a path the file's own reader would take without a
@@ -146,6 +145,9 @@ bool CopySession::SavePresetFile(const QByteArray& path) {
         Tell(QString::fromUtf8(PresetMessageCaption(result.message)),
              QString::fromUtf8(PresetMessageText(result.message)), SessionMessage::Kind::Error);
     }
+    if (result.saved) {
+        Log(LogLevel::Info, "presets saved to '" + path.toStdString() + "'");
+    }
     return result.saved;
 }
 
@@ -157,9 +159,8 @@ void CopySession::SaveLastPresets() {
     }
     m_exitSaveFailed = true;
     const QByteArray path = PresetFolderFile(kLastPresets);
-    std::fprintf(stderr, "skyfill: settings not saved to '%s' (%s)\n", path.constData(),
-                 WhyNotSaved(path, PresetFolder()).toLocal8Bit().constData());
-    std::fflush(stderr);
+    Log(LogLevel::Error, "settings not saved to '" + path.toStdString() + "' (" +
+                             WhyNotSaved(path, PresetFolder()).toStdString() + ")");
 }
 
 bool CopySession::SavePresets(const QString& path) {
@@ -174,6 +175,7 @@ bool CopySession::LoadPresetFile(const QByteArray& path) {
         // The block is whole and its values in range: only now does it replace the live
         // one. It stays so even when its mask section is damaged, which is only reported.
         m_presets = result.block;
+        Log(LogLevel::Info, "presets loaded from '" + path.toStdString() + "'");
         ApplySlot(m_presets.m_presetSlot);
         if (!result.maskPath.empty()) {
             TakeMaskPath(QString::fromStdU16String(result.maskPath));

@@ -21,8 +21,8 @@ namespace {
 
 const QByteArray kTryHelp = "Try 'skyfill --help'.\n";
 
-const QByteArray kStandInNotice =
-    "skyfill: no NDI runtime found; the built-in stand-in is publishing (see skyfill --check)\n";
+const QByteArray kStandInNotice = "skyfill: warning: no NDI runtime found; the built-in stand-in "
+                                  "is publishing (see skyfill --check)\n";
 
 QProcessEnvironment Environment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -309,8 +309,10 @@ protected:
         copy.process->setProcessEnvironment(env);
         copy.process->setWorkingDirectory(copy.dir->path());
         copy.process->start(program, arguments);
-        number = SettledNumber(copy, 120000);
-        ASSERT_NE(number, 0) << copy.ReadErrors().constData();
+        if (numberLineAwaited) {
+            number = SettledNumber(copy, 120000);
+            ASSERT_NE(number, 0) << copy.ReadErrors().constData();
+        }
     }
 
     // The copy's presets as SIGTERM left them in `folder` (a path's bytes).
@@ -341,6 +343,8 @@ protected:
     Copy copy;
     int number = 0;
     QProcessEnvironment addedEnvironment;
+    // Off where the log does not say the number.
+    bool numberLineAwaited = true;
 };
 
 // The slot's four corners share one colour, so its frame is that colour wherever the
@@ -429,15 +433,55 @@ TEST_F(ServiceStart, TellsAServiceManagerItIsReadyAliveAndStopping) {
     EXPECT_EQ(heard.count("STOPPING=1\nSTATUS=stopping"), 1) << heard.join('|').constData();
 }
 
-// A service manager sees the lost settings in the exit status, and its log says why.
+// Under systemd the journal reads standard error, and each line carries its priority.
+TEST_F(ServiceStart, LogsEachEventOnALineOfItsOwnWithTheJournalsPriority) {
+    ASSERT_TRUE(QDir(copy.dir->path()).mkpath(QStringLiteral("presets")));
+    const QByteArray folder = QFile::encodeName(copy.dir->filePath("presets"));
+    ASSERT_NO_FATAL_FAILURE(Launch(
+        QStringLiteral("/bin/sh"),
+        {"-c", "export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/2); exec \"$0\" \"$@\"",
+         SKYFILL_BINARY, "--headless", "--start", "--presets-dir", QFile::decodeName(folder)}));
+    ASSERT_TRUE(WaitFor([&] { return copy.ReadErrors().contains("<5>sending started"); }));
+    copy.process->terminate();
+    ASSERT_TRUE(copy.process->waitForFinished(60000));
+    const QByteArray log = copy.ReadErrors();
+    const QByteArray n = QByteArray::number(number);
+    for (const QByteArray& line :
+         QByteArrayList{"<4>no NDI runtime found",
+                        "<5>copy No " + n + " publishes \"Kova Gradient " + n + "\"\n",
+                        QByteArray("<6>output format 1280 x 720 at 25p\n"),
+                        QByteArray("<5>sending started, 1280 x 720 at 25p\n"),
+                        QByteArray("<5>exiting: SIGTERM\n"),
+                        QByteArray("<5>sending stopped, 1280 x 720 at 25p\n"),
+                        "<6>presets saved to '" + folder + "/last.skf'\n"}) {
+        EXPECT_TRUE(log.contains(line)) << line.constData() << " not in:\n" << log.constData();
+    }
+    for (const QByteArray& line : log.trimmed().split('\n')) {
+        EXPECT_TRUE(line.size() > 3 && line[0] == '<' && line[2] == '>') << line.constData();
+    }
+}
+
+// A service manager sees the lost settings in the exit status, and its log says why,
+// even with --quiet.
 TEST_F(ServiceStart, SettingsThatCannotBeSavedAtTheEndGiveExitStatusFourAndALine) {
     ASSERT_TRUE(QDir(copy.dir->path()).mkpath(QStringLiteral("presets/last.skf")));
-    ASSERT_NO_FATAL_FAILURE(StartCopy({}));
+    const NotifyListener manager;
+    ASSERT_TRUE(manager.IsValid());
+    addedEnvironment.insert(QStringLiteral("NOTIFY_SOCKET"), QFile::decodeName(manager.Path()));
+    numberLineAwaited = false;
+    ASSERT_NO_FATAL_FAILURE(StartCopy({"--quiet"}));
+    QByteArrayList heard;
+    ASSERT_TRUE(WaitFor([&] {
+        heard += manager.Take();
+        return heard.join('\n').contains("READY=1");
+    })) << copy.ReadErrors().constData();
     copy.process->terminate();
     ASSERT_TRUE(copy.process->waitForFinished(60000));
     EXPECT_EQ(copy.process->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(copy.process->exitCode(), 4) << copy.ReadErrors().constData();
-    EXPECT_TRUE(copy.ReadErrors().contains("last.skf")) << copy.errors.constData();
+    EXPECT_EQ(copy.ReadErrors(), "skyfill: error: settings not saved to '" +
+                                     QFile::encodeName(copy.dir->filePath("presets/last.skf")) +
+                                     "' (it is a folder)\n");
 }
 
 } // namespace

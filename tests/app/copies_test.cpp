@@ -185,7 +185,8 @@ TEST_F(CopiesTest, CopiesStartedTogetherTakeDistinctNumbersAndFreedOnesAreTakenA
     ASSERT_TRUE(ninth.process->waitForFinished(120000));
     EXPECT_EQ(ninth.process->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(ninth.process->exitCode(), 3); // a service manager sees it failed
-    EXPECT_TRUE(ninth.ReadErrors().contains("Quit Skyfill: OK to exit?"))
+    EXPECT_TRUE(ninth.ReadErrors().contains(
+        "skyfill: error: all eight copy numbers are taken; this copy publishes nothing\n"))
         << ninth.errors.constData();
     EXPECT_EQ(Sources().size(), 8);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Real copies of the program, each a process of its own without a display, that tell
-// their settled number on standard error.
+// their settled number in their log on standard error.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -68,10 +68,10 @@ inline QProcessEnvironment HeadlessEnvironment() {
     return env;
 }
 
-// The number a copy titled itself with once its source exists; 0 if it did not within
-// `waitMs` or ended first.
+// The number a copy's log names once its source exists; 0 if it did not within `waitMs`
+// or ended first.
 inline int SettledNumber(Copy& copy, int waitMs) {
-    static const QRegularExpression title(QStringLiteral("- No (\\d+)\n"));
+    static const QRegularExpression title(QStringLiteral("copy No (\\d+) publishes"));
     int number = 0;
     WaitFor(
         [&] {
