@@ -19,7 +19,7 @@ cd "$work"
 "$(pwd)/build/default/app/skyfill" --presets-dir "$work" &
 pid=\$!
 sleep 4
-xwd -root -silent | xwdtopnm 2>/dev/null | pnmtopng > "$out"
+xwd -root -silent | xwdtopnm 2>/dev/null | pnmcrop -black 2>/dev/null | pnmtopng > "$out"
 kill -TERM \$pid
 wait \$pid
 INNER
