@@ -15,6 +15,8 @@ typedef struct NDIlib_send_instance_type* NDIlib_send_instance_t;
 typedef enum NDIlib_FourCC_video_type_e : int32_t {
     NDIlib_FourCC_video_type_BGRA = 0x41524742,
     NDIlib_FourCC_video_type_BGRX = 0x58524742,
+    // 4:2:2, one U Y V Y quadruple per two pixels.
+    NDIlib_FourCC_video_type_UYVY = 0x59565955,
     NDIlib_FourCC_video_type_max = 0x7fffffff
 } NDIlib_FourCC_video_type_e;
 

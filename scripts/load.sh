@@ -5,12 +5,16 @@
 # program's files or shared memory) per copy, plus totals. The copies share a private
 # session bus, each runs in its own temporary folder (its own "default.skf" and
 # "last.skf") and publishes through the built-in stand-in, or through the vendor's NDI
-# runtime with --runtime. Usage:
-#   scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]
-#                     [--window SECONDS] [--warmup SECONDS] [--bin DIR]
+# runtime with --runtime. Beside them, over the same window, bench/ndi_floor sends one
+# unchanging frame of the same format through the same runtime: that floor's CPU share
+# is printed, and each copy's as a ratio to it. Usage:
+#   scripts/load.sh N [--size WxH] [--rate RATE] [--pixel-format bgrx|uyvy]
+#                     [--runtime DIR [--receive]] [--window SECONDS] [--warmup SECONDS]
+#                     [--bin DIR]
 #     N          1 to 8 copies
 #     --size     output size as skyfill --size takes it, default 1280x720
 #     --rate     frame rate as skyfill --rate takes it, default 25
+#     --pixel-format  as skyfill --pixel-format takes it, default bgrx
 #     --runtime  folder holding the vendor's libndi.so.6 (e.g. .cache/ndi-runtime)
 #     --receive  with --runtime: one receiver (skyfill-monitor watch) on copy 1 while
 #                measuring, over the loopback address
@@ -21,8 +25,8 @@ set -euo pipefail
 . "$(dirname "$0")/settled_number.sh"
 
 usage() {
-    echo "usage: scripts/load.sh N [--size WxH] [--rate RATE] [--runtime DIR [--receive]]" \
-        "[--window SECONDS] [--warmup SECONDS] [--bin DIR]" >&2
+    echo "usage: scripts/load.sh N [--size WxH] [--rate RATE] [--pixel-format bgrx|uyvy]" \
+        "[--runtime DIR [--receive]] [--window SECONDS] [--warmup SECONDS] [--bin DIR]" >&2
     exit 2
 }
 
@@ -38,14 +42,16 @@ window=20
 warmup=5
 size=1280x720
 rate=25
+pixels=bgrx
 runtime=""
 receive=0
 bin="$(cd "$(dirname "$0")/.." && pwd)/build/default"
 while [ $# -gt 0 ]; do
     case $1 in
-    --window | --warmup | --bin | --size | --rate | --runtime)
+    --window | --warmup | --bin | --size | --rate | --runtime | --pixel-format)
         [ $# -ge 2 ] || usage
         case $1 in
+        --pixel-format) pixels=$2 ;;
         --window) window=$2 ;;
         --warmup) warmup=$2 ;;
         --bin) bin=$2 ;;
@@ -74,6 +80,7 @@ fi
 if [ "$receive" -eq 1 ] && [ -z "$runtime" ]; then
     usage
 fi
+case $pixels in bgrx | uyvy) ;; *) usage ;; esac
 bin=$(cd "$bin" && pwd)
 if [ -n "$runtime" ]; then
     runtime=$(cd "$runtime" && pwd)
@@ -90,7 +97,8 @@ done
 # themselves among themselves and the remote start reaches only them.
 if [ -z "${SKYFILL_LOAD_BUS:-}" ]; then
     export SKYFILL_LOAD_BUS=1
-    again=("$copies" --size "$size" --rate "$rate" --window "$window" --warmup "$warmup" --bin "$bin")
+    again=("$copies" --size "$size" --rate "$rate" --pixel-format "$pixels" --window "$window"
+        --warmup "$warmup" --bin "$bin")
     [ -z "$runtime" ] || again+=(--runtime "$runtime")
     [ "$receive" -eq 0 ] || again+=(--receive)
     exec dbus-run-session -- bash "$0" "${again[@]}"
@@ -108,6 +116,7 @@ fi
 skyfill="$bin/app/skyfill"
 remote="$bin/tools/skyfill-remote"
 monitor="$bin/tools/skyfill-monitor"
+floor="$bin/bench/ndi_floor"
 work=$(mktemp -d "${TMPDIR:-/tmp}/skyfill-load.XXXXXX")
 pids=()
 
@@ -135,7 +144,9 @@ stop_copies() {
 }
 
 receiver=""
+floorPid=""
 cleanup() {
+    [ -z "$floorPid" ] || { kill "$floorPid" 2>/dev/null || true; wait "$floorPid" 2>/dev/null || true; }
     if [ -n "$receiver" ]; then
         pkill -P "$receiver" 2>/dev/null || true
         kill "$receiver" 2>/dev/null || true
@@ -174,16 +185,20 @@ write_presets() {
     } >"$1/default.skf"
 }
 
-# Sources of this user that would hold the names the copies want.
-if "$monitor" list | grep -q '^Kova Gradient [1-8]'; then
+# Stand-in sources of this user that would hold the names the copies want.
+if [ -z "$runtime" ] && "$monitor" list | grep -q '^Kova Gradient [1-8]'; then
     fail "copies of this user are already publishing; stop them first"
 fi
 
+# Only asked for when not the default, so that builds without the option are measured too.
+pixelOption=()
+[ "$pixels" = bgrx ] || pixelOption=(--pixel-format "$pixels")
 for i in $(seq "$copies"); do
     dir="$work/copy$i"
     mkdir "$dir"
     write_presets "$dir"
-    (cd "$dir" && exec "$skyfill" --headless --presets-dir "$dir" --size "$size" --rate "$rate") \
+    (cd "$dir" && exec "$skyfill" --headless --presets-dir "$dir" --size "$size" --rate "$rate" \
+        "${pixelOption[@]}") \
         >"$dir/out.log" 2>"$dir/err.log" &
     pids+=($!)
 done
@@ -281,6 +296,12 @@ frames_of() {
     fi
 }
 
+# The floor measures over the same window, from its first frame, so the same host load
+# falls on it and on the copies.
+if [ -x "$floor" ]; then
+    "$floor" "$size" "$rate" "$pixels" "$window" 0 >"$work/floor.out" 2>"$work/floor.err" &
+    floorPid=$!
+fi
 declare -A cpuStart cpuEnd framesStart framesEnd
 for pid in "${pids[@]}"; do
     cpuStart[$pid]=$(cpu_ticks "$pid")
@@ -294,6 +315,12 @@ for pid in "${pids[@]}"; do
     framesEnd[$pid]=$(frames_of "$pid")
 done
 t1=$(date +%s.%N)
+floorCpu=""
+if [ -n "$floorPid" ]; then
+    wait "$floorPid" || fail "the floor failed: $(cat "$work/floor.err")"
+    floorPid=""
+    floorCpu=$(sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$work/floor.out")
+fi
 
 listed=$("$monitor" list)
 rows=""
@@ -317,23 +344,25 @@ for pid in "${pids[@]}"; do
 done
 
 # Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB anonKiB size rate
-printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" '
+printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v floor="$floorCpu" '
     BEGIN {
         span = t1 - t0
-        printf "%-5s %-8s %-19s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%", "rss MB",
-            "anon MB"
+        printf "%-5s %-8s %-19s %8s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%",
+            "/floor", "rss MB", "anon MB"
     }
     {
         fps = $6 > $4 ? ($5 - $3) * 1e9 / ($6 - $4) : 0
         cpu = 100 * ($8 - $7) / hz / span
         rss = $9 / 1024
         anon = $10 / 1024
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f %8.1f\n", $1, $2, $11 " " $12, fps, cpu, rss,
-            anon
+        ratio = floor > 0 ? sprintf("%.2f", cpu / floor) : "-"
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8.1f %8.1f\n", $1, $2, $11 " " $12, fps, cpu,
+            ratio, rss, anon
         tf += fps; tc += cpu; tr += rss; ta += anon
     }
     END {
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8.1f %8.1f\n", "total", "", "", tf, tc, tr, ta
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8.1f %8.1f\n", "total", "", "", tf, tc, "", tr,
+            ta
         printf "window %.2f s\n", span
     }'
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
@@ -345,5 +374,10 @@ if [ "$receive" -eq 1 ]; then
     sed 's/^/  /' "$work/receiver.out"
 fi
 echo "look: full screen, rotating clockwise, clouds on, preview on; warm-up $warmup s"
-echo "runtime: ${runtime:-built-in stand-in}"
+echo "runtime: ${runtime:-built-in stand-in}; pixel format: $pixels"
+if [ -n "$floorCpu" ]; then
+    cat "$work/floor.out"
+else
+    echo "floor: not measured ($floor is not built)"
+fi
 echo "cpu: $model; $(nproc) CPUs; AVX-512: $avx512"
