@@ -5,6 +5,7 @@
 #include "presets/preset_file.h"
 #include "vocabulary/bus_names.h"
 #include "vocabulary/output_formats.h"
+#include "vocabulary/settings_vocabulary.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -289,6 +290,12 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
                                       "the preset file selects."),
                        QStringLiteral("N")},
                       SlotValues()};
+    const Choice pixelFormat{
+        {QStringLiteral("pixel-format"),
+         QStringLiteral("Pixels sent while the mask is not in use: bgrx (the default) or uyvy "
+                        "(4:2:2, cheaper for the NDI runtime). Not kept in preset files."),
+         QStringLiteral("FORMAT")},
+        {QStringLiteral("bgrx"), QStringLiteral("uyvy")}};
     const QCommandLineOption start(
         QStringLiteral("start"),
         QStringLiteral("Start sending as soon as the copy has its number."));
@@ -301,8 +308,9 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Log every command other programs send as well."));
-    for (const QCommandLineOption& option : {size.option, rate.option, presets, presetsDir,
-                                             slot.option, start, headless, quiet, verbose}) {
+    for (const QCommandLineOption& option :
+         {size.option, rate.option, pixelFormat.option, presets, presetsDir, slot.option, start,
+          headless, quiet, verbose}) {
         parser.addOption(option);
     }
     // Parsed and checked before any application object exists, so a mistake starts
@@ -311,7 +319,7 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
     if (!parser.parse(arguments)) {
         // Only the last argument can lack its value.
         const QString last = arguments.isEmpty() ? QString() : arguments.constLast();
-        for (const Choice* choice : {&size, &rate, &slot}) {
+        for (const Choice* choice : {&size, &rate, &slot, &pixelFormat}) {
             if (last == "--" + choice->option.names().constFirst()) {
                 return Mistake(QStringLiteral("%1: a value is needed, one of %2")
                                    .arg(last, Listed(choice->values)));
@@ -362,10 +370,12 @@ std::optional<int> RunCommandLine(int& argc, char** argv, CommandLineChoices& ch
         return item >= 0;
     };
     StartOptions& options = choices.start;
+    int pixelItem = 0;
     if (!take(size, options.sizeItem) || !take(rate, options.rateItem) ||
-        !take(slot, options.presetSlot)) {
+        !take(slot, options.presetSlot) || !take(pixelFormat, pixelItem)) {
         return 2;
     }
+    options.uyvy = pixelItem == kUyvyPixelFormat;
     if (parser.isSet(presets)) {
         const QString value = parser.value(presets);
         options.presetFile = ArgumentBytes(value);

@@ -16,6 +16,7 @@ class MainWindow;
 class CopySession;
 class QButtonGroup;
 class QLabel;
+class QAction;
 class QMenu;
 class UserPrompts;
 
@@ -95,6 +96,7 @@ private:
     QButtonGroup* m_fillGroup = nullptr;
     QButtonGroup* m_presetGroup = nullptr;
     QMenu* m_systemMenu = nullptr;
+    QAction* m_uyvyAction = nullptr;
     QLabel* m_bitmapFrame = nullptr;
     QLabel* m_bitmapStatic = nullptr;
     int m_shownBoxChanges = -1;

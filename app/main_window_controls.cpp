@@ -161,6 +161,13 @@ void MainWindow::SetUpMenus() {
     m_systemMenu->addAction(QStringLiteral("&Load Presets from file"), this,
                             [this] { RunCommand(WindowCommand::LoadPresets); });
     m_systemMenu->addSeparator();
+    // Not a preset setting: the window's menu is where a choice of the copy's own goes.
+    m_uyvyAction = m_systemMenu->addAction(QStringLiteral("Send &UYVY (4:2:2, no alpha)"));
+    m_uyvyAction->setCheckable(true);
+    connect(m_uyvyAction, &QAction::triggered, this, [this](bool checked) {
+        m_session.SetPixelFormat(checked ? QStringLiteral("uyvy") : QStringLiteral("bgrx"));
+    });
+    m_systemMenu->addSeparator();
     m_systemMenu->addAction(QStringLiteral("Open online help (ReadMe file)"), this,
                             [this] { RunCommand(WindowCommand::Help); });
     m_systemMenu->addAction(QStringLiteral("&About Skyfill..."), this,

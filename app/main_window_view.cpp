@@ -10,6 +10,7 @@
 #include "ui_main_window.h"
 #include "vocabulary/output_formats.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
@@ -58,6 +59,7 @@ void MainWindow::ShowState() {
     ShowChecked(m_ui->m_previewCheck, m_session.PreviewSwitch());
     ShowChecked(m_ui->m_useMaskCheck, settings.useMask);
     ShowChecked(m_ui->m_invertCheck, settings.invertTransparency);
+    m_uyvyAction->setChecked(m_session.Uyvy());
     ShowChecked(m_ui->m_useMaskAlphaCheck, settings.useMaskAlpha);
     ShowChecked(m_ui->m_revealAlphaCheck, settings.revealAlpha);
     m_ui->m_cloudSetButton->setText(QString::number(settings.cloudSet + 1));

@@ -112,8 +112,9 @@ void SeparatePasses(benchmark::State& state, int w, int h) {
     }
 }
 
-// The same frame as the sending thread draws it: band by band.
-void Bands(benchmark::State& state, int w, int h) {
+// The same frame as the sending thread draws it: band by band, as BGRX or straight
+// into UYVY.
+void Bands(benchmark::State& state, int w, int h, bool uyvy) {
     static Generator generator;
     const Clouds& clouds = CloudsAt(w, h);
     FrameComposer& composer = generator.Composer();
@@ -128,8 +129,9 @@ void Bands(benchmark::State& state, int w, int h) {
     generator.Apply(settings);
     composer.BeginRun(w, h);
     for (auto _ : state) {
-        composer.ComposeFrame(w, h);
+        composer.ComposeFrame(w, h, uyvy);
         benchmark::DoNotOptimize(composer.FrameStore());
+        benchmark::DoNotOptimize(composer.UyvyStore());
         benchmark::ClobberMemory();
     }
 }
@@ -158,7 +160,9 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark(("passes/" + size).c_str(), SeparatePasses, w, h)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("bands/" + size).c_str(), Bands, w, h)
+        benchmark::RegisterBenchmark(("bands/" + size).c_str(), Bands, w, h, false)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("bands-uyvy/" + size).c_str(), Bands, w, h, true)
             ->Unit(benchmark::kMicrosecond);
     }
     return RunWithRatios(argc, argv, {"memcpy"});

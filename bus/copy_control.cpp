@@ -113,3 +113,7 @@ QStringList CopyControl::LoadPresets(const QString& path) {
 void CopyControl::SetOutput(int width, int height, const QString& rate) {
     Answer("SetOutput", m_session.SetOutput(width, height, rate, Caller::Program));
 }
+
+void CopyControl::SetPixelFormat(const QString& format) {
+    Answer("SetPixelFormat", m_session.SetPixelFormat(format, Caller::Program));
+}

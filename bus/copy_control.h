@@ -44,7 +44,9 @@ class CopyControl : public QDBusAbstractAdaptor, public SessionFace {
                 "the copy has sent since it started), fill-pattern (s: full, h-split, v-split, "
                 "quad), rotation (s: static, cw, ccw), rotation-period-ms (i), clouds (b), "
                 "cloud-set (i, 1..2), cloud-speed (i), slot (i, 1..5), mask (b, the mask is in "
-                "use), mask-path (s, empty when no mask file is set).\"/>\n"
+                "use), mask-path (s, empty when no mask file is set), pixel-format (s: bgrx, uyvy; "
+                "the pixels chosen for output without the mask), fourcc (s: BGRX, BGRA while "
+                "the mask is in use, UYVY; what is sent).\"/>\n"
                 "      <arg name=\"status\" type=\"a{sv}\" direction=\"out\"/>\n"
                 "    </method>\n"
                 "    <method name=\"Start\">\n"
@@ -79,6 +81,13 @@ class CopyControl : public QDBusAbstractAdaptor, public SessionFace {
                 "      <arg name=\"height\" type=\"i\" direction=\"in\"/>\n"
                 "      <arg name=\"rate\" type=\"s\" direction=\"in\"/>\n"
                 "    </method>\n"
+                "    <method name=\"SetPixelFormat\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"bgrx (the "
+                "default) or uyvy (4:2:2, cheaper for the NDI runtime to send): the pixels "
+                "sent while the mask is not in use; with the mask the output is BGRA. Takes "
+                "effect with the next frame, sending or not. Not kept in preset files.\"/>\n"
+                "      <arg name=\"format\" type=\"s\" direction=\"in\"/>\n"
+                "    </method>\n"
                 "    <signal name=\"StatusChanged\">\n"
                 "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"The new status, "
                 "as Status gives it, after any change but the frame count.\"/>\n"
@@ -102,6 +111,7 @@ public slots:
     void SelectSlot(int slot);
     QStringList LoadPresets(const QString& path);
     void SetOutput(int width, int height, const QString& rate);
+    void SetPixelFormat(const QString& format);
 
 signals:
     void StatusChanged(const QVariantMap& status);

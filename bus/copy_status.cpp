@@ -37,5 +37,7 @@ QVariantMap CopyStatus(const CopySession& session) {
         {Key(kPresetSlotSetting.key), session.Presets().m_presetSlot + 1},
         {Key(status_key::kMask), settings.useMask},
         {Key(status_key::kMaskPath), session.MaskFilePath()},
+        {Key(status_key::kPixelFormat), Key(kPixelFormatNames[session.Uyvy() ? 1 : 0])},
+        {Key(status_key::kFourCC), QString::fromLatin1(session.FourCCText())},
     };
 }

@@ -3,6 +3,7 @@
 #include "engine/frame_viewer.h"
 #include "render/frame_limits.h"
 #include "render/gradient.h"
+#include "render/uyvy.h"
 
 #include <new>
 
@@ -20,9 +21,11 @@ GradientParams GradientOf(const GeneratorSettings& settings) {
 } // namespace
 
 FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings)
-    : m_settings(settings),
-      m_store(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes, 1))) {
-    if (!m_store) {
+    : m_settings(settings), m_store(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes, 1))),
+      m_uyvyStore(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes / 2, 1))),
+      m_band(static_cast<uint8_t*>(
+          std::calloc(static_cast<size_t>(kBandRows) * frame_limits::kMaxWidth * 4, 1))) {
+    if (!m_store || !m_uyvyStore || !m_band) {
         throw std::bad_alloc();
     }
 }
@@ -74,11 +77,11 @@ void FrameComposer::BeginRun(int32_t /*width*/, int32_t height) {
     m_scroll = CloudScroll(2 * height);
 }
 
-void FrameComposer::ComposeFrame(int32_t width, int32_t height) {
-    ComposeFrameWith(FastestCpuPath(), width, height);
+void FrameComposer::ComposeFrame(int32_t width, int32_t height, bool uyvy) {
+    ComposeFrameWith(FastestCpuPath(), width, height, uyvy);
 }
 
-void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height) {
+void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height, bool uyvy) {
     ApplyPendingAlpha(width, height);
     // A once-only preview request is taken before the settings are read, so it is met
     // by a frame drawn with the change that raised it, not by one already under way.
@@ -90,19 +93,27 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
     // The preview never shows the logo: with the preview on, the logo waits for the
     // whole frame.
     const bool logoInBands = settings.logoOn && !preview;
-    uint8_t* store = m_store.get();
+    // UYVY with nothing to show is drawn band by band into a buffer that stays in the
+    // cache and converted from there: no BGRX frame is written at all.
+    const bool bandsToUyvy = uyvy && !preview;
     const GradientParams gradient = GradientOf(settings);
     const ImageBuffer& clouds = m_clouds[settings.cloudSet != 0 ? 1 : 0];
     // Band by band, each layer over a band while it is still in the cache, so that every
     // byte of the frame goes out to memory once.
     for (int32_t first = 0; first < height; first += kBandRows) {
-        const FrameRows band{first, std::min(first + kBandRows, height)};
-        RenderGradientRowsWith(path, band, store, width, height, gradient);
+        const int32_t end = std::min(first + kBandRows, height);
+        const FrameRows band{first, end, bandsToUyvy ? first : 0};
+        uint8_t* target = bandsToUyvy ? m_band.get() : m_store.get();
+        RenderGradientRowsWith(path, band, target, width, height, gradient);
         if (settings.cloudsOn) {
-            ComposeCloudStripRows(path, band, store, width, height, clouds, m_scroll.Offset());
+            ComposeCloudStripRows(path, band, target, width, height, clouds, m_scroll.Offset());
         }
         if (logoInBands) {
-            ComposeLogoRows(path, band, store, width, height, m_logo, mergeLogoAlpha);
+            ComposeLogoRows(path, band, target, width, height, m_logo, mergeLogoAlpha);
+        }
+        if (bandsToUyvy) {
+            ConvertRowsToUyvy(target, width, end - first,
+                              m_uyvyStore.get() + static_cast<ptrdiff_t>(first) * width * 2);
         }
     }
     if (settings.cloudsOn) {
@@ -112,8 +123,15 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
         ShowFrame(width, height);
     }
     if (settings.logoOn && !logoInBands) {
-        ComposeLogoRows(path, {0, height}, store, width, height, m_logo, mergeLogoAlpha);
+        ComposeLogoRows(path, {0, height}, m_store.get(), width, height, m_logo, mergeLogoAlpha);
     }
+    if (uyvy && !bandsToUyvy) {
+        ConvertToUyvy(width, height);
+    }
+}
+
+void FrameComposer::ConvertToUyvy(int32_t width, int32_t height) {
+    ConvertRowsToUyvy(m_store.get(), width, height, m_uyvyStore.get());
 }
 
 void FrameComposer::ShowFrame(int32_t width, int32_t height) {

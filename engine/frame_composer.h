@@ -29,6 +29,9 @@ public:
     // Room for the largest output frame; zero-filled, and untouched pages cost no memory.
     uint8_t* FrameStore() { return m_store.get(); }
     const uint8_t* FrameStore() const { return m_store.get(); }
+    // The same frame as UYVY, where frames drawn for a UYVY output go.
+    uint8_t* UyvyStore() { return m_uyvyStore.get(); }
+    const uint8_t* UyvyStore() const { return m_uyvyStore.get(); }
 
     // Null shows nothing (no window to show it in).
     void SetViewer(FrameViewer* viewer) { m_viewer.store(viewer); }
@@ -53,10 +56,10 @@ public:
 
     // Sending thread: a new run starts its cloud scroll at 0.
     void BeginRun(int32_t width, int32_t height);
-    // Sending thread: one frame into the store.
-    void ComposeFrame(int32_t width, int32_t height);
+    // Sending thread: one frame into the store, or with `uyvy` into the UYVY store.
+    void ComposeFrame(int32_t width, int32_t height, bool uyvy = false);
     // The same on a chosen CPU path (one of SupportedCpuPaths()).
-    void ComposeFrameWith(CpuPath path, int32_t width, int32_t height);
+    void ComposeFrameWith(CpuPath path, int32_t width, int32_t height, bool uyvy = false);
     // Sending thread: where the next frame's cloud strip starts.
     const CloudScroll& Scroll() const { return m_scroll; }
 
@@ -64,6 +67,8 @@ public:
     void RenderStill(int32_t width, int32_t height);
     // Window thread, not sending: the still picture, then the logo merged in.
     void RenderOnePicture(int32_t width, int32_t height);
+    // Not sending: the store's frame into the UYVY store.
+    void ConvertToUyvy(int32_t width, int32_t height);
     // Window thread, not sending: the mask's alpha into the store now.
     void ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha);
     // The alpha from the mask (`useMask`) or opaque. While sending the write is handed
@@ -86,6 +91,9 @@ private:
 
     const SettingsExchange<GeneratorSettings>& m_settings;
     std::unique_ptr<uint8_t, FreeStore> m_store;
+    std::unique_ptr<uint8_t, FreeStore> m_uyvyStore;
+    // One band's BGRX rows on their way to the UYVY store.
+    std::unique_ptr<uint8_t, FreeStore> m_band;
     std::atomic<FrameViewer*> m_viewer{nullptr};
     std::atomic<bool> m_previewOnce{false};
     ImageBuffer m_logo;

@@ -10,7 +10,7 @@ NdiOutput::NdiOutput(const NdiRuntimeApi& runtime, uint8_t* store, FrameProducer
     if (!m_launcher) {
         m_launcher = [](std::function<void()> body) { return std::thread(std::move(body)); };
     }
-    FillVideoFrame(m_videoFrame, OutputFormat{}, m_opaque.load(), m_store);
+    FillVideoFrame(m_videoFrame, OutputFormat{}, true, m_store);
 }
 
 NdiOutput::~NdiOutput() {
@@ -49,8 +49,19 @@ void NdiOutput::DestroySender() {
 }
 
 void NdiOutput::SetOutputAlphaType(bool useMask) {
-    m_opaque.store(!useMask);
-    m_videoFrame.FourCC = FourCCFor(!useMask);
+    m_useMask = useMask;
+    SetPixels();
+}
+
+void NdiOutput::SetUyvy(bool uyvy) {
+    m_uyvy = uyvy;
+    SetPixels();
+}
+
+void NdiOutput::SetPixels() {
+    const OutputPixels pixels = OutputPixelsFor(m_useMask, m_uyvy && m_uyvyStore != nullptr);
+    m_pixels.store(pixels);
+    DescribePixels(m_videoFrame, pixels, m_store, m_uyvyStore);
 }
 
 bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, bool useMask) {
@@ -58,7 +69,8 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
         return false;
     }
     DestroySender();
-    FillVideoFrame(m_videoFrame, format, m_opaque.load(), m_store);
+    FillVideoFrame(m_videoFrame, format, true, m_store);
+    DescribePixels(m_videoFrame, m_pixels.load(), m_store, m_uyvyStore);
     m_steps.RescalePictures(format.width, format.height);
     m_steps.RenderOnePicture(format.width, format.height);
 
@@ -74,6 +86,9 @@ bool NdiOutput::Reconfigure(const OutputFormat& format, int32_t instanceNumber, 
     }
     if (useMask) {
         m_steps.ApplyMask(format.width, format.height);
+    }
+    if (m_pixels.load() == OutputPixels::Uyvy) {
+        m_steps.ConvertToUyvy(format.width, format.height);
     }
     // Receivers see the new format at once, even though sending stays stopped.
     m_runtime.send_send_video_v2(m_sender, &m_videoFrame);

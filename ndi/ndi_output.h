@@ -48,6 +48,13 @@ public:
     // Opaque output (BGRX) unless the mask is in use (BGRA). Does not re-create the
     // sender; a running thread sends the next frame with either value.
     void SetOutputAlphaType(bool useMask);
+    // Where the producer draws frames for a UYVY output (room for the largest frame at
+    // 2 bytes a pixel); without it UYVY is never sent.
+    void SetUyvyStore(uint8_t* store) { m_uyvyStore = store; }
+    // UYVY instead of BGRX while the mask is not in use; as the alpha type, it takes
+    // effect with the next frame, drawn afresh for it.
+    void SetUyvy(bool uyvy);
+    OutputPixels Pixels() const { return m_pixels.load(); }
 
     // Creates a sender named after `instanceNumber` and attaches the product text; a
     // sender that already exists is destroyed first (after stopping sending). A null
@@ -68,7 +75,7 @@ public:
     // sends the frame it has.
     void MarkFrameDirty() { m_frameDirty.store(true); }
     bool FrameDirty() const { return m_frameDirty.load(); }
-    bool OpaqueOutput() const { return m_opaque.load(); }
+    bool OpaqueOutput() const { return m_pixels.load() != OutputPixels::Bgra; }
     // Frames the sending thread has handed to the runtime over this output's life.
     uint64_t FramesSent() const { return m_framesSent.load(std::memory_order_relaxed); }
 
@@ -81,14 +88,20 @@ private:
     void SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender);
 
     NdiRuntimeApi m_runtime;
+    void SetPixels();
+
     uint8_t* m_store;
+    uint8_t* m_uyvyStore = nullptr;
+    // The owner's choices; what they make is shared as m_pixels.
+    bool m_useMask = false;
+    bool m_uyvy = false;
     FrameProducer& m_producer;
     ReconfigureSteps& m_steps;
     ThreadLauncher m_launcher;
     // Shared with the sending thread.
     std::atomic<bool> m_sending{false};
     std::atomic<bool> m_frameDirty{false};
-    std::atomic<bool> m_opaque{true};
+    std::atomic<OutputPixels> m_pixels{OutputPixels::Bgrx};
     std::atomic<uint64_t> m_framesSent{0};
 
     NDIlib_video_frame_v2_t m_videoFrame{};

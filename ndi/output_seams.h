@@ -10,6 +10,8 @@ struct FramePass {
     uint8_t* store; // the frame store, rows packed, 4 bytes a pixel
     int32_t width;
     int32_t height;
+    // Drawn for a UYVY output: into the producer's UYVY store instead.
+    bool uyvy = false;
 };
 
 class FrameProducer {
@@ -36,4 +38,6 @@ public:
     // Only when the mask is in use: writes the mask into the alpha bytes and records
     // whether it fitted.
     virtual void ApplyMask(int32_t width, int32_t height) = 0;
+    // Only for a UYVY output: the picture into the UYVY store, before it is sent.
+    virtual void ConvertToUyvy(int32_t /*width*/, int32_t /*height*/) {}
 };

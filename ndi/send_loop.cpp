@@ -50,21 +50,24 @@ void NdiOutput::StopSending() {
     }
 }
 
-// `frame` is the thread's own copy of the descriptor: the size and the store do not
-// change while it runs, and the FourCC, which may, is taken from the shared flag on
-// every pass.
+// `frame` is the thread's own copy of the descriptor: the size does not change while it
+// runs, and the pixels, which may, are taken from the shared value on every pass.
 void NdiOutput::SendLoop(NDIlib_video_frame_v2_t frame, NDIlib_send_instance_t sender) {
     RequestSendingPriority();
-    const FramePass pass{frame.p_data, frame.xres, frame.yres};
+    FramePass pass{m_store, frame.xres, frame.yres, m_pixels.load() == OutputPixels::Uyvy};
     m_producer.BeginRun(pass);
     while (m_sending.load()) {
+        const OutputPixels pixels = m_pixels.load(std::memory_order_relaxed);
+        const bool uyvy = pixels == OutputPixels::Uyvy;
         // Taking the flag before rendering means a tick that comes during the render
-        // makes the next pass render again instead of being lost.
-        const bool rendered = m_frameDirty.exchange(false);
+        // makes the next pass render again instead of being lost. A frame drawn for the
+        // other store would send that store's stale pixels.
+        const bool rendered = m_frameDirty.exchange(false) || uyvy != pass.uyvy;
         if (rendered) {
+            pass.uyvy = uyvy;
             m_producer.RenderFrame(pass);
         }
-        frame.FourCC = FourCCFor(m_opaque.load(std::memory_order_relaxed));
+        DescribePixels(frame, pixels, m_store, m_uyvyStore);
         // Held by the runtime until the frame's turn at the frame rate. Nothing but a
         // render writes the store while the thread runs, so a pass that rendered nothing
         // sends the same pixels: a runtime that can say so need not copy them again.

@@ -28,3 +28,16 @@ void FillVideoFrame(NDIlib_video_frame_v2_t& frame, const OutputFormat& format, 
     frame.p_metadata = nullptr;
     frame.timestamp = 0;
 }
+
+void DescribePixels(NDIlib_video_frame_v2_t& frame, OutputPixels pixels, uint8_t* store,
+                    uint8_t* uyvyStore) {
+    if (pixels == OutputPixels::Uyvy) {
+        frame.FourCC = NDIlib_FourCC_video_type_UYVY;
+        frame.p_data = uyvyStore;
+        frame.line_stride_in_bytes = 2 * frame.xres;
+        return;
+    }
+    frame.FourCC = FourCCFor(pixels == OutputPixels::Bgrx);
+    frame.p_data = store;
+    frame.line_stride_in_bytes = 4 * frame.xres;
+}

@@ -37,6 +37,21 @@ constexpr NDIlib_FourCC_video_type_e FourCCFor(bool opaque) {
     return opaque ? NDIlib_FourCC_video_type_BGRX : NDIlib_FourCC_video_type_BGRA;
 }
 
+// What the output's frames hold: BGRX, BGRA while the mask is in use, or UYVY when
+// chosen and the mask is not in use (UYVY carries no alpha).
+enum class OutputPixels : uint8_t { Bgrx, Bgra, Uyvy };
+
+constexpr OutputPixels OutputPixelsFor(bool useMask, bool uyvy) {
+    if (useMask) {
+        return OutputPixels::Bgra;
+    }
+    return uyvy ? OutputPixels::Uyvy : OutputPixels::Bgrx;
+}
+
+// Points the descriptor at the store that holds `pixels`, with their FourCC and stride.
+void DescribePixels(NDIlib_video_frame_v2_t& frame, OutputPixels pixels, uint8_t* store,
+                    uint8_t* uyvyStore);
+
 // A format the frame store can hold (at most frame_limits::kMaxWidth x kMaxHeight), with a
 // positive frame rate.
 bool IsValidOutputFormat(const OutputFormat& format);

@@ -89,14 +89,20 @@ const char* Contradiction(const HeaderCopy& h, uint64_t objectBytes) {
     if (h.fourCC == 0) {
         return h.frameBytes == 0 ? nullptr : "it holds a frame without a format";
     }
-    if (h.fourCC != NDIlib_FourCC_video_type_BGRX && h.fourCC != NDIlib_FourCC_video_type_BGRA) {
+    if (h.fourCC != NDIlib_FourCC_video_type_BGRX && h.fourCC != NDIlib_FourCC_video_type_BGRA &&
+        h.fourCC != NDIlib_FourCC_video_type_UYVY) {
         return "its frame format is unknown";
     }
     if (h.xres < 1 || h.xres > frame_limits::kMaxWidth || h.yres < 1 ||
         h.yres > frame_limits::kMaxHeight) {
         return "its frame size is out of range";
     }
-    if (h.stride != 4 * h.xres || uint64_t{h.frameBytes} != uint64_t{4} * h.xres * h.yres) {
+    const uint64_t rowBytes = RowBytes(h.fourCC, h.xres);
+    if (rowBytes == 0) { // past the checks above, only an odd UYVY width has no row size
+        return "its UYVY frame has an odd width";
+    }
+    if (static_cast<uint64_t>(h.stride) != rowBytes ||
+        uint64_t{h.frameBytes} != rowBytes * static_cast<uint64_t>(h.yres)) {
         return "its frame size, stride and byte count disagree";
     }
     if (h.frameRateN <= 0 || h.frameRateD <= 0) {

@@ -215,12 +215,10 @@ void AddConnectionMetadata(NDIlib_send_instance_t instance, const NDIlib_metadat
 }
 
 void Publish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
-    if (frame.p_data == nullptr || frame.xres <= 0 || frame.yres <= 0 ||
-        (frame.FourCC != NDIlib_FourCC_video_type_BGRA &&
-         frame.FourCC != NDIlib_FourCC_video_type_BGRX)) {
+    const uint64_t rowBytes = RowBytes(static_cast<uint32_t>(frame.FourCC), frame.xres);
+    if (frame.p_data == nullptr || rowBytes == 0 || frame.yres <= 0) {
         return;
     }
-    const uint64_t rowBytes = uint64_t{4} * static_cast<uint64_t>(frame.xres);
     const uint64_t frameBytes = rowBytes * static_cast<uint64_t>(frame.yres);
     // A stride of 0 means packed rows, as in the vendor runtime.
     const uint64_t stride = frame.line_stride_in_bytes == 0
@@ -252,22 +250,29 @@ void Publish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
     h.lastFrameNs = s.timer->NowNs();
 }
 
+enum class Repeat { Counted, Refused, PublishWhole };
+
 // The pixels already in the segment go out again: a frame count and a time, and the
 // FourCC, which may change without a new picture. Anything else that differs from the
 // frame published last is published whole.
-bool Republish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
+Repeat Republish(Sender& s, const NDIlib_video_frame_v2_t& frame) {
     SegmentHeader& h = *s.header;
     if (h.frameCounter == 0 || h.xres != frame.xres || h.yres != frame.yres ||
-        h.frameRateN != frame.frame_rate_N || h.frameRateD != frame.frame_rate_D ||
-        (frame.FourCC != NDIlib_FourCC_video_type_BGRA &&
-         frame.FourCC != NDIlib_FourCC_video_type_BGRX)) {
-        return false;
+        h.frameRateN != frame.frame_rate_N || h.frameRateD != frame.frame_rate_D) {
+        return Repeat::PublishWhole;
+    }
+    // The repeat's pixels are the stored ones, so a FourCC that gives their rows another
+    // size (BGRX for UYVY, or the reverse) cannot describe them, and the caller's buffer
+    // may be too short to publish whole from.
+    if (RowBytes(static_cast<uint32_t>(frame.FourCC), frame.xres) !=
+        static_cast<uint64_t>(h.stride)) {
+        return Repeat::Refused;
     }
     const ChangeScope change(h);
     h.fourCC = static_cast<uint32_t>(frame.FourCC);
     ++h.frameCounter;
     h.lastFrameNs = s.timer->NowNs();
-    return true;
+    return Repeat::Counted;
 }
 
 void Pace(Sender& sender, const NDIlib_video_frame_v2_t& frame) {
@@ -293,7 +298,7 @@ void RepeatVideo(NDIlib_send_instance_t instance, const NDIlib_video_frame_v2_t*
         return;
     }
     Pace(*sender, *frame);
-    if (!Republish(*sender, *frame)) {
+    if (Republish(*sender, *frame) == Repeat::PublishWhole) {
         Publish(*sender, *frame);
     }
 }

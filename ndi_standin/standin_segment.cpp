@@ -1,5 +1,7 @@
 #include "ndi_standin/standin_segment.h"
 
+#include "ndi/ndi_abi.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,21 @@ std::string SegmentPrefixFor(const char* scope) {
 const std::string& SegmentPrefix() {
     static const std::string prefix = SegmentPrefixFor(std::getenv("SKYFILL_STANDIN_SCOPE"));
     return prefix;
+}
+
+uint64_t RowBytes(uint32_t fourCC, int32_t width) {
+    if (width < 1) {
+        return 0;
+    }
+    switch (fourCC) {
+    case NDIlib_FourCC_video_type_BGRX:
+    case NDIlib_FourCC_video_type_BGRA:
+        return uint64_t{4} * static_cast<uint64_t>(width);
+    case NDIlib_FourCC_video_type_UYVY:
+        return width % 2 == 0 ? uint64_t{2} * static_cast<uint64_t>(width) : 0;
+    default:
+        return 0;
+    }
 }
 
 std::string SegmentNameFor(std::string_view sourceName, uid_t user) {

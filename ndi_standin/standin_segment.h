@@ -68,7 +68,7 @@ struct SegmentHeader {
     int32_t frameRateN;
     int32_t frameRateD;
     float aspect;
-    int32_t stride; // always 4 x xres: rows are stored packed
+    int32_t stride; // bytes per row: 4 x xres, or 2 x xres for UYVY (rows are stored packed)
     uint32_t frameBytes;
     uint64_t frameCounter; // frames sent so far
     int64_t lastFrameNs;   // CLOCK_MONOTONIC when the latest frame was published
@@ -82,6 +82,11 @@ static_assert(offsetof(SegmentHeader, metadata) == 304);
 static_assert(offsetof(SegmentHeader, xres) == 4400);
 static_assert(offsetof(SegmentHeader, frameCounter) == 4432);
 static_assert(sizeof(SegmentHeader) == 4448 && sizeof(SegmentHeader) <= kHeaderBytes);
+
+// Bytes of one packed row of `width` pixels in `fourCC`, or 0 when the stand-in does not
+// publish that format at that width: UYVY shares each U and V between a pair of pixels, so
+// its width must be even.
+uint64_t RowBytes(uint32_t fourCC, int32_t width);
 
 // The first-choice segment name for a user's source, or empty when the source name is
 // empty or too long.

@@ -113,7 +113,7 @@ void gradient_detail::RenderRows(FixedRowWriter fixedWriter, uint8_t* store, int
         // Each frame row on its own, so that any band of rows can be drawn: a mirrored
         // row is its block row again, and an odd height's centre row repeats the last.
         const int32_t y = l.mirrorY ? std::min({fy, height - 1 - fy, l.blockHeight - 1}) : fy;
-        uint32_t* line = pixels + static_cast<int64_t>(fy) * width;
+        uint32_t* line = pixels + static_cast<int64_t>(fy - rows.storedFrom) * width;
         const RowSetup row = SetupRow(params, l.blockWidth, l.blockHeight, y);
         if (fixedWriter != nullptr) {
             FixedRow fixed = gradient_detail::NarrowFixed(row);
@@ -170,7 +170,7 @@ void RenderReference(uint8_t* store, int32_t width, int32_t height, const Gradie
                     ((h - y) * ((w - x) * c0 + x * c1) + y * ((w - x) * c2 + x * c3)) / (w * h);
                 colour |= static_cast<uint32_t>(v) << (8 * k);
             }
-            PutColour(pixels + static_cast<int64_t>(fy) * width + fx, colour);
+            PutColour(pixels + static_cast<int64_t>(fy - rows.storedFrom) * width + fx, colour);
         }
     }
 }

@@ -170,7 +170,7 @@ void ImageBuffer::ComposeRowsOnto(CpuPath path, FrameRows band, const Compositio
     const int64_t firstRow = upsideDown ? m_height - 1 - pictureY : pictureY;
     const std::ptrdiff_t step = upsideDown ? -pictureStride : pictureStride;
     const uint8_t* src = m_pixels.get() + pictureStride * firstRow + 4 * pictureX;
-    uint8_t* dst = frame + frameStride * frameY + 4 * frameX;
+    uint8_t* dst = frame + frameStride * (frameY - band.storedFrom) + 4 * frameX;
     for (int64_t r = 0; r < rows; ++r) {
         BlendRowWith(path, src, dst, static_cast<int32_t>(columns), mergeAlpha);
         src += step;

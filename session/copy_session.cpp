@@ -122,6 +122,9 @@ bool CopySession::Start() {
     m_runtimeInitialised = true;
     m_output = std::make_unique<NdiOutput>(
         m_environment.runtime.api, m_generator.Composer().FrameStore(), m_outputLink, m_outputLink);
+    m_output->SetUyvyStore(m_generator.Composer().UyvyStore());
+    m_uyvy = m_environment.start.uyvy;
+    m_output->SetUyvy(m_uyvy);
     LoadPictures();
     LoadStartupPresets();
     // At start-up the cloud set's number is shown even with clouds off.

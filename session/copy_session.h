@@ -100,6 +100,9 @@ public:
     // A taken size and a rate by its name ("25", "29.97", "30" or with the menu's "p").
     CommandReply SetOutput(int32_t width, int32_t height, const QString& rate,
                            Caller caller = Caller::Program);
+    // "bgrx" or "uyvy": the pixels sent while the mask is not in use. Takes effect with
+    // the next frame, sending or not.
+    CommandReply SetPixelFormat(const QString& name, Caller caller = Caller::User);
     // Why a copy ends, as its log says.
     enum class ExitReason { Chosen, NoNumber };
     // The exit step: asks "OK to exit?" and, on OK, shuts down in order.
@@ -129,6 +132,10 @@ public:
     // (a slot's "once" mode turns it on too).
     bool PreviewSwitch() const { return m_previewSwitch; }
     bool Sending() const { return m_output && m_output->IsSending(); }
+    // UYVY chosen for output without the mask.
+    bool Uyvy() const { return m_uyvy; }
+    // "BGRX", "BGRA" or "UYVY": what the output sends now.
+    const char* FourCCText() const;
     SendingControls Controls() const;
     // The corner colours as the colour buttons show them.
     const ColourRecord (&ShownColours() const)[4] { return m_shownColours; }
@@ -219,6 +226,7 @@ private:
     Generator m_generator;
     OutputLink m_outputLink{m_generator};
     OutputFormat m_format;
+    bool m_uyvy = false;
     bool m_sizeChosen = false;
     bool m_rateChosen = false;
     PresetBlock m_presets{};

@@ -14,7 +14,7 @@ public:
         m_generator.Composer().BeginRun(pass.width, pass.height);
     }
     void RenderFrame(const FramePass& pass) override {
-        m_generator.Composer().ComposeFrame(pass.width, pass.height);
+        m_generator.Composer().ComposeFrame(pass.width, pass.height, pass.uyvy);
     }
     // The clouds' decoded sources are large and needed only here: decoded again for each
     // re-configure and dropped after it, so every rescale still starts from them.
@@ -33,6 +33,9 @@ public:
     }
     void RenderOnePicture(int32_t width, int32_t height) override {
         m_generator.Composer().RenderOnePicture(width, height);
+    }
+    void ConvertToUyvy(int32_t width, int32_t height) override {
+        m_generator.Composer().ConvertToUyvy(width, height);
     }
     void ApplyMask(int32_t width, int32_t height) override {
         const GeneratorSettings& settings = m_generator.Settings();

@@ -40,7 +40,7 @@ CommandReply CopySession::StartSending(Caller caller) {
     // failed creation): nothing is sent and the controls stay as they are.
     m_output->StartSending();
     if (!wasSending && Sending()) {
-        Log(LogLevel::Notice, "sending started, " + FormatSummary(m_format));
+        Log(LogLevel::Notice, "sending started, " + FormatSummary(m_format) + ", " + FourCCText());
     }
     if (!Sending()) {
         return CommandReply::Refuse(
@@ -135,6 +135,46 @@ CommandReply CopySession::SetOutput(int32_t width, int32_t height, const QString
             QStringLiteral("The NDI source could not be published in the new format"));
     }
     return CommandReply::Done();
+}
+
+CommandReply CopySession::SetPixelFormat(const QString& name, Caller caller) {
+    // No name is near this long; a longer one is not copied, only refused.
+    constexpr qsizetype kLongestName = 16;
+    const int item = name.size() <= kLongestName ? PixelFormatNamed(name.toStdString()) : -1;
+    if (item < 0) {
+        return CommandReply::Refuse(
+            CommandReply::Refusal::InvalidArgs,
+            QStringLiteral("\"%1\" is not a pixel format: bgrx or uyvy").arg(QuotedArgument(name)));
+    }
+    if (caller == Caller::Program) {
+        if (CommandReply refusal = ProgramRefusal(); refusal.Refused()) {
+            return refusal;
+        }
+    }
+    const Command command(*this);
+    const bool uyvy = item == kUyvyPixelFormat;
+    if (uyvy != m_uyvy) {
+        m_uyvy = uyvy;
+        if (m_output) {
+            m_output->SetUyvy(uyvy);
+            m_output->MarkFrameDirty();
+        }
+        Log(LogLevel::Info,
+            std::string("pixel format ") + (uyvy ? "uyvy" : "bgrx") + ", sending " + FourCCText());
+    }
+    return CommandReply::Done();
+}
+
+const char* CopySession::FourCCText() const {
+    switch (m_output ? m_output->Pixels() : OutputPixelsFor(Settings().useMask, m_uyvy)) {
+    case OutputPixels::Bgra:
+        return "BGRA";
+    case OutputPixels::Uyvy:
+        return "UYVY";
+    case OutputPixels::Bgrx:
+        break;
+    }
+    return "BGRX";
 }
 
 void CopySession::ReconfigureOutput() {

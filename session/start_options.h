@@ -18,4 +18,6 @@ struct StartOptions {
     int32_t presetSlot = -1;
     // Sending starts as soon as the copy has its number, as a Start click would.
     bool startSending = false;
+    // UYVY (4:2:2) instead of BGRX while the mask is not in use.
+    bool uyvy = false;
 };

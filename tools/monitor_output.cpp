@@ -23,6 +23,8 @@ const char* FourCCText(uint32_t fourCC) {
         return "BGRX";
     case NDIlib_FourCC_video_type_BGRA:
         return "BGRA";
+    case NDIlib_FourCC_video_type_UYVY:
+        return "UYVY";
     default:
         return "-";
     }

@@ -4,12 +4,14 @@
 // field is checked against the others and against the segment's real size, and text
 // from a source is printed with control characters escaped. Usage: kHelp below.
 
+#include "ndi/ndi_abi.h"
 #include "tools/escaped_text.h"
 #include "tools/monitor_ndi.h"
 #include "tools/monitor_output.h"
 #include "tools/monitor_standin.h"
 #include "tools/png_output.h"
 #include "tools/tool_command_line.h"
+#include "tools/uyvy_to_rgb.h"
 
 #include <QCommandLineParser>
 #include <array>
@@ -40,20 +42,21 @@ constexpr const char* kHelp =
     "Commands:\n"
     "  list [--all-users] [--json]\n"
     "                    One line per live stand-in source of the calling user,\n"
-    "                    tab-separated: name, WIDTHxHEIGHT, FourCC (BGRX or BGRA, \"-\"\n"
-    "                    before the first frame), N/D frame rate, frames sent so far,\n"
-    "                    and frames per second: the frames published during half a\n"
-    "                    second over the time between the first and the last of them,\n"
-    "                    by the sender's clock (0.00 when fewer than two came). With\n"
-    "                    --all-users, every user's sources; another user's line ends\n"
-    "                    in a seventh field \"user NAME\", and one this user may not\n"
-    "                    read shows \"-\" for what it cannot know. Removes the user's\n"
-    "                    own segments left behind by processes that have ended. Then\n"
-    "                    one line per NDI source found: name (\"HOST (SOURCE)\"),\n"
-    "                    \"NDI\", address.\n"
+    "                    tab-separated: name, WIDTHxHEIGHT, FourCC (BGRX, BGRA or\n"
+    "                    UYVY, \"-\" before the first frame), N/D frame rate, frames\n"
+    "                    sent so far, and frames per second: the frames published\n"
+    "                    during half a second over the time between the first and the\n"
+    "                    last of them, by the sender's clock (0.00 when fewer than\n"
+    "                    two came). With --all-users, every user's sources; another\n"
+    "                    user's line ends in a seventh field \"user NAME\", and one\n"
+    "                    this user may not read shows \"-\" for what it cannot know.\n"
+    "                    Removes the user's own segments left behind by processes\n"
+    "                    that have ended. Then one line per NDI source found: name\n"
+    "                    (\"HOST (SOURCE)\"), \"NDI\", address.\n"
     "  save [--user USER] NAME FILE.png\n"
     "                    Writes the source's latest frame as a PNG, alpha bytes as\n"
-    "                    sent (24-bit for an NDI source received as BGRX).\n"
+    "                    sent (24-bit for an NDI source received as BGRX); a UYVY\n"
+    "                    frame as 24-bit RGB, read as BT.709 in limited range.\n"
     "  metadata [--user USER] [--json] NAME\n"
     "                    Prints the source's connection metadata text.\n"
     "  watch [--user USER] [--json] NAME SECONDS\n"
@@ -155,7 +158,14 @@ int SaveStandIn(const std::string& name, uid_t user, const char* file) {
                      Escaped(name).c_str());
         return 1;
     }
-    if (!SavePng(frame.data(), info->xres, info->yres, false, file)) {
+    const bool uyvy = info->fourCC == NDIlib_FourCC_video_type_UYVY;
+    std::vector<uint8_t> rgb;
+    if (uyvy) {
+        rgb.resize(std::size_t{4} * static_cast<std::size_t>(info->xres) *
+                   static_cast<std::size_t>(info->yres));
+        UyvyToBgrx(frame.data(), info->xres, info->yres, rgb.data());
+    }
+    if (!SavePng(uyvy ? rgb.data() : frame.data(), info->xres, info->yres, uyvy, file)) {
         std::fprintf(stderr, "skyfill-monitor: cannot write \"%s\"\n", Escaped(file).c_str());
         return 1;
     }

@@ -82,4 +82,22 @@ inline constexpr std::string_view kFramesSent = "frames-sent";
 inline constexpr std::string_view kClouds = "clouds";
 inline constexpr std::string_view kMask = "mask";
 inline constexpr std::string_view kMaskPath = "mask-path";
+// The pixels chosen for output without the mask ("bgrx" or "uyvy"), and those sent
+// ("BGRX", "BGRA" while the mask is in use, or "UYVY").
+inline constexpr std::string_view kPixelFormat = "pixel-format";
+inline constexpr std::string_view kFourCC = "fourcc";
 } // namespace status_key
+
+// The pixel formats a copy can send without the mask, by the names the command line,
+// the bus and the remote tool take. Not kept in preset files, whose bytes stay as they
+// are.
+inline constexpr std::string_view kPixelFormatNames[] = {"bgrx", "uyvy"};
+inline constexpr int kUyvyPixelFormat = 1;
+constexpr int PixelFormatNamed(std::string_view name) {
+    for (int i = 0; i < static_cast<int>(std::size(kPixelFormatNames)); ++i) {
+        if (name == kPixelFormatNames[i]) {
+            return i;
+        }
+    }
+    return -1;
+}

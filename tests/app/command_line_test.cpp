@@ -450,7 +450,7 @@ TEST_F(ServiceStart, LogsEachEventOnALineOfItsOwnWithTheJournalsPriority) {
          QByteArrayList{"<4>no NDI runtime found",
                         "<5>copy No " + n + " publishes \"Kova Gradient " + n + "\"\n",
                         QByteArray("<6>output format 1280 x 720 at 25p\n"),
-                        QByteArray("<5>sending started, 1280 x 720 at 25p\n"),
+                        QByteArray("<5>sending started, 1280 x 720 at 25p, BGRX\n"),
                         QByteArray("<5>exiting: SIGTERM\n"),
                         QByteArray("<5>sending stopped, 1280 x 720 at 25p\n"),
                         "<6>presets saved to '" + folder + "/last.skf'\n"}) {

@@ -220,15 +220,24 @@ TEST_F(WindowTest, HelpKeyLinksAndContextMenuItems) {
     EXPECT_EQ(opened[2], MainWindow::kNdiHomePage);
     EXPECT_EQ(opened[1].host().endsWith(QStringLiteral(".example")), true);
     QStringList items;
-    for (const QAction* action : window->SystemMenu()->actions()) {
+    QAction* uyvy = nullptr;
+    for (QAction* action : window->SystemMenu()->actions()) {
         if (!action->isSeparator()) {
             items << action->text();
         }
+        uyvy = action->isCheckable() ? action : uyvy;
     }
     EXPECT_EQ(items, (QStringList{QStringLiteral("&Save Default Presets"),
                                   QStringLiteral("&Load Presets from file"),
+                                  QStringLiteral("Send &UYVY (4:2:2, no alpha)"),
                                   QStringLiteral("Open online help (ReadMe file)"),
                                   QStringLiteral("&About Skyfill...")}));
+    // The pixel format is the copy's own choice, shown as it changes from anywhere.
+    ASSERT_NE(uyvy, nullptr);
+    uyvy->trigger();
+    EXPECT_TRUE(session->Uyvy());
+    session->SetPixelFormat(QStringLiteral("bgrx"), Caller::Program);
+    EXPECT_FALSE(uyvy->isChecked());
     // The session's messages become message boxes.
     window->RunCommand(WindowCommand::SaveDefaults);
     EXPECT_EQ(prompts.told.last(), QStringLiteral("Save File|Current presets saved as defaults"));

@@ -173,6 +173,15 @@ TEST_F(CopyControlTest, StatusFollowsChangesFromTheSessionAndTheBus) {
                   .toStringList(),
               QStringList{});
 
+    // UYVY is sent only while the mask is not in use.
+    EXPECT_EQ(Call("SetPixelFormat", {QStringLiteral("uyvy")}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(Shows("pixel-format", QStringLiteral("uyvy")));
+    const GeneratorSettings now = session().Settings();
+    session().SetMaskSwitches(true, now.invertTransparency, now.useMaskAlpha);
+    EXPECT_TRUE(Shows("fourcc", QStringLiteral("BGRA")));
+    session().SetMaskSwitches(false, now.invertTransparency, now.useMaskAlpha);
+    EXPECT_TRUE(Shows("fourcc", QStringLiteral("UYVY")));
+
     const QVariantMap before = Status();
     EXPECT_EQ(Call("Start").type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(session().Sending());
@@ -235,6 +244,7 @@ TEST_F(CopyControlTest, WrongArgumentsAndBadFilesAreRefusedAndChangeNothing) {
         {"rate not offered", "SetOutput", {1280, 720, QStringLiteral("24")}, invalid},
         {"rate as fraction", "SetOutput", {1280, 720, QStringLiteral("30000/1001")}, invalid},
         {"rate empty", "SetOutput", {1280, 720, QString()}, invalid},
+        {"pixel format unknown", "SetPixelFormat", {QStringLiteral("rgba")}, invalid},
         {"no such method", "Reset", {}, ""},
     };
     // Root reads any file.

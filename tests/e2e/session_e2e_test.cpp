@@ -150,4 +150,46 @@ TEST_F(SessionE2eTest, EveryFillPatternArrivesAsTheExactGradientWithinTheCodecsE
     }
 }
 
+// A receiver asking for BGRX sees the same picture whichever pixels the copy sends: its
+// UYVY frames are made as the runtime makes them from BGRX.
+TEST_F(SessionE2eTest, AUyvyCopyLooksToABgrxReceiverAsItsBgrxSelf) {
+    Output(1280, 720, "25");
+    session->SetRotation(Rotation::Static);
+    session->SetClouds(true);
+    session->SetCloudSpeed(0);
+    // A frame sent before a change may still be on its way: three alike in a row are
+    // the picture as it now is.
+    const auto settled = [&] {
+        const auto wait = std::chrono::steady_clock::now() + seconds(1);
+        while (std::chrono::steady_clock::now() < wait) {
+            QCoreApplication::processEvents();
+        }
+        NdiVideoFrame frame = FrameOfSize(1280, 720);
+        for (int alike = 1; alike < 3;) {
+            const NdiVideoFrame next = FrameOfSize(1280, 720);
+            alike = next.pixels == frame.pixels ? alike + 1 : 1;
+            frame = next;
+        }
+        return frame;
+    };
+    const NdiVideoFrame bgrx = settled();
+    ASSERT_FALSE(session->SetPixelFormat(QStringLiteral("uyvy")).Refused());
+    ASSERT_EQ(session->Output()->Pixels(), OutputPixels::Uyvy);
+    const NdiVideoFrame uyvy = settled();
+    ASSERT_EQ(bgrx.pixels.size(), uyvy.pixels.size());
+    double sum[3] = {};
+    int largest[3] = {};
+    for (std::size_t i = 0; i < bgrx.pixels.size(); ++i) {
+        if (i % 4 != 3) {
+            const int difference = std::abs(int(bgrx.pixels[i]) - int(uyvy.pixels[i]));
+            sum[i % 4] += difference;
+            largest[i % 4] = std::max(largest[i % 4], difference);
+        }
+    }
+    for (int channel = 0; channel < 3; ++channel) {
+        EXPECT_LE(sum[channel] / (bgrx.pixels.size() / 4.0), 1.0) << "channel " << channel;
+        EXPECT_LE(largest[channel], 3) << "channel " << channel;
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/generator.h"
 #include "render/cloud_overlay.h"
 #include "render/gradient.h"
+#include "render/uyvy.h"
 #include "tests/engine/look.h"
 #include "tests/render/picture_test_support.h"
 #include "vocabulary/output_formats.h"
@@ -28,9 +29,9 @@ namespace {
 // The frame drawn band by band is the frame of today's separate passes over the whole
 // frame (the exact stepping of the formula, then the clouds and the logo on the
 // reference path), for
-// every fill pattern, both cloud sets, two cloud offsets, the logo in the bands or after
+// every fill pattern, both cloud sets, four cloud offsets, the logo in the bands or after
 // the preview; at every size the menus offer on the fastest path, and on every path at
-// one size.
+// one size. Every other frame is drawn for a UYVY output: that frame, converted.
 void ExpectBandsMatchSeparatePasses(CpuPath path, int32_t w, int32_t h) {
     Generator generator;
     Shown shown;
@@ -40,6 +41,7 @@ void ExpectBandsMatchSeparatePasses(CpuPath path, int32_t w, int32_t h) {
     composer.Logo() = BufferOf(NoisePicture(240, 92, 3));
     const std::size_t bytes = std::size_t{static_cast<uint32_t>(w)} * static_cast<uint32_t>(h) * 4;
     std::vector<uint8_t> expected(bytes);
+    std::vector<uint8_t> expectedUyvy(bytes / 2);
     for (int32_t fill = 0; fill < 4; ++fill) {
         GeneratorSettings settings = Look(fill, true, fill % 2, 0x0A1B2C);
         settings.cloudSpeed = h / 3 + 1;
@@ -48,7 +50,9 @@ void ExpectBandsMatchSeparatePasses(CpuPath path, int32_t w, int32_t h) {
         composer.SetViewer(settings.previewEveryFrame ? &shown : nullptr);
         generator.Apply(settings);
         composer.BeginRun(w, h);
-        for (const int32_t offset : {0, h / 3 + 1}) {
+        for (int frame = 0; frame < 4; ++frame) {
+            const int32_t offset = frame * (h / 3 + 1);
+            const bool uyvy = frame % 2 != 0;
             std::memcpy(expected.data(), composer.FrameStore(), bytes);
             GradientParams params;
             std::copy(std::begin(settings.currentColours), std::end(settings.currentColours),
@@ -59,7 +63,14 @@ void ExpectBandsMatchSeparatePasses(CpuPath path, int32_t w, int32_t h) {
                                   composer.Cloud(fill % 2), offset);
             ComposeLogoRows(CpuPath::Reference, {0, h}, expected.data(), w, h, composer.Logo(),
                             false);
-            composer.ComposeFrameWith(path, w, h);
+            composer.ComposeFrameWith(path, w, h, uyvy);
+            if (uyvy) {
+                ConvertRowsToUyvyReference(expected.data(), w, h, expectedUyvy.data());
+                ASSERT_EQ(std::memcmp(composer.UyvyStore(), expectedUyvy.data(), bytes / 2), 0)
+                    << "UYVY " << CpuPathName(path) << " " << w << "x" << h << " fill " << fill
+                    << " offset " << offset;
+                continue;
+            }
             ASSERT_EQ(std::memcmp(composer.FrameStore(), expected.data(), bytes), 0)
                 << CpuPathName(path) << " " << w << "x" << h << " fill " << fill << " offset "
                 << offset;

@@ -38,6 +38,16 @@ TEST_F(HostileSegmentTest, LyingHeadersGiveAOneLineErrorAndStatusOne) {
         {"4 GiB", [](auto& h) { h.xres = 0, h.frameBytes = 0xFFFFFFFFu; }},
         {"negative", [](auto& h) { h.xres = h.yres = -2, h.stride = -8, h.frameBytes = 16; }},
         {"format", [](auto& h) { h.fourCC = 0x12345678; }},
+        {"UYVY with BGRA's sizes", [](auto& h) { h.fourCC = NDIlib_FourCC_video_type_UYVY; }},
+        {"UYVY with BGRA's stride",
+         [](auto& h) { h.fourCC = NDIlib_FourCC_video_type_UYVY, h.frameBytes = 2 * 8 * 2; }},
+        {"UYVY with BGRA's byte count",
+         [](auto& h) { h.fourCC = NDIlib_FourCC_video_type_UYVY, h.stride = 2 * 8; }},
+        {"UYVY odd width",
+         [](auto& h) {
+             h.fourCC = NDIlib_FourCC_video_type_UYVY, h.xres = 7, h.stride = 2 * 7,
+             h.frameBytes = 2 * 7 * 2;
+         }},
         {"rate", [](auto& h) { h.frameRateD = 0; }},
         {"metadata", [](auto& h) { h.metadataLength = 1u << 30; }},
         {"layout", [](auto& h) { h.headerBytes = 16; }},

@@ -4,6 +4,7 @@
 #include "ndi/sender_setup.h"
 #include "tests/ndi/monitor_support.h"
 
+#include <QColor>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -64,6 +65,38 @@ TEST_F(MonitorTest, ReadsNameFormatMetadataAndPixels) {
             << "row " << y;
     }
     api.send_destroy(sender);
+}
+
+// Full colours as BT.709 in limited range codes them come back within 1. White and black
+// share a pair and each pair sits beside an unlike one, so chroma from anywhere but the
+// pixel's own pair shows.
+TEST_F(MonitorTest, SavesAUyvySourceAsRgbAndListsItsFormat) {
+    const std::string name = Name("uyvy");
+    NDIlib_send_instance_t sender = Create(name, false);
+    ASSERT_NE(sender, nullptr);
+    std::vector<uint8_t> pixels = {128, 235, 128, 16,  102, 63, 240, 63,
+                                   42,  173, 26,  173, 240, 32, 118, 32};
+    const QColor want[] = {Qt::white, Qt::black, Qt::red,  Qt::red,
+                           Qt::green, Qt::green, Qt::blue, Qt::blue};
+    NDIlib_video_frame_v2_t frame{};
+    FillVideoFrame(frame, {4, 2, 30, 1}, true, pixels.data());
+    frame.FourCC = NDIlib_FourCC_video_type_UYVY;
+    frame.line_stride_in_bytes = 0;
+    api.send_send_video_v2(sender, &frame);
+
+    EXPECT_EQ(LineFor(Monitor({"list"}).out, name), name + "\t4x2\tUYVY\t30/1\t1\t0.00");
+    const std::string png = dir + "/uyvy.png";
+    const Result save = Monitor({"save", name, png});
+    api.send_destroy(sender);
+    ASSERT_EQ(save.status, 0) << save.err;
+    const QImage image(QString::fromStdString(png));
+    ASSERT_EQ(image.size(), QSize(4, 2));
+    for (int i = 0; i < 8; ++i) {
+        const QColor got = image.pixelColor(i % 4, i / 4);
+        EXPECT_NEAR(got.red(), want[i].red(), 1) << "pixel " << i;
+        EXPECT_NEAR(got.green(), want[i].green(), 1) << "pixel " << i;
+        EXPECT_NEAR(got.blue(), want[i].blue(), 1) << "pixel " << i;
+    }
 }
 
 TEST_F(MonitorTest, AMissingSourceIsAClearErrorWithStatusOne) {

@@ -87,7 +87,8 @@ TEST(StandIn, TakesTheFrameBeforeReturning) {
 }
 
 // A repeat counts a frame and keeps the pixels already published; it publishes whole
-// when there are none yet or the format changed.
+// when there are none yet or the format changed, and is refused when its FourCC would
+// read the stored pixels with rows of another size.
 TEST(StandIn, ARepeatCountsAFrameWithoutTakingItsPixelsAgain) {
     const NdiRuntimeApi api = standin::Api();
     const std::string name = UniqueName("repeat");
@@ -112,6 +113,20 @@ TEST(StandIn, ARepeatCountsAFrameWithoutTakingItsPixelsAgain) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->xres, 20);
     EXPECT_EQ(pixels, larger.pixels);
+
+    // Packed UYVY rows, in a buffer with room for BGRX ones: a repeat misread as BGRX
+    // fails the checks below instead of faulting.
+    larger.frame.FourCC = NDIlib_FourCC_video_type_UYVY;
+    larger.frame.line_stride_in_bytes = 0;
+    api.send_send_video_v2(sender, &larger.frame);
+    api.send_repeat_video(sender, &larger.frame);
+    larger.frame.FourCC = NDIlib_FourCC_video_type_BGRX;
+    api.send_repeat_video(sender, &larger.frame);
+    info = ReadSource(name, &pixels);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->fourCC, 0x59565955u);
+    EXPECT_EQ(info->frameCounter, 5u);
+    EXPECT_EQ(pixels, std::vector(larger.pixels.begin(), larger.pixels.begin() + 2 * 20 * 16));
     api.send_destroy(sender);
 }
 
@@ -127,11 +142,13 @@ TEST(StandIn, RejectsWhatItCannotPublishWithoutFaulting) {
     TestFrame shortStride(8, 8, 30, 1);
     shortStride.frame.line_stride_in_bytes = 16;
     TestFrame otherFourCC(8, 8, 30, 1);
-    otherFourCC.frame.FourCC = static_cast<NDIlib_FourCC_video_type_e>(0x59565955); // UYVY
+    otherFourCC.frame.FourCC = static_cast<NDIlib_FourCC_video_type_e>(0x3231564E); // NV12
+    TestFrame oddUyvy(7, 8, 30, 1);
+    oddUyvy.frame.FourCC = NDIlib_FourCC_video_type_UYVY;
     TestFrame tooLarge(8, 8, 30, 1);
     tooLarge.frame.xres = 8192; // never read: rejected by size first
     tooLarge.frame.yres = 8192;
-    for (TestFrame* frame : {&noData, &shortStride, &otherFourCC, &tooLarge}) {
+    for (TestFrame* frame : {&noData, &shortStride, &otherFourCC, &oddUyvy, &tooLarge}) {
         api.send_send_video_v2(sender, &frame->frame);
     }
     api.send_send_video_v2(sender, nullptr);
