@@ -12,6 +12,7 @@ namespace {
 std::atomic<int> g_fd{STDERR_FILENO};
 std::atomic<int> g_threshold{static_cast<int>(LogLevel::Info)};
 std::atomic<bool> g_journal{false};
+std::atomic<const char*> g_program{"skyfill"};
 
 const char* LevelWord(LogLevel level) {
     switch (level) {
@@ -61,7 +62,8 @@ std::string EventLogLine(LogLevel level, std::string_view text, bool journal) {
         line += static_cast<char>('0' + static_cast<int>(level));
         line += '>';
     } else {
-        line += "skyfill: ";
+        line += g_program.load();
+        line += ": ";
         line += LevelWord(level);
         line += ": ";
     }
@@ -78,6 +80,10 @@ std::string EventLogLine(LogLevel level, std::string_view text, bool journal) {
     }
     line += '\n';
     return line;
+}
+
+void SetLogProgram(const char* program) {
+    g_program = program;
 }
 
 void ConfigureEventLog(LogDetail detail, int fd, bool journal) {

@@ -17,6 +17,9 @@ bool IsJournalStream(int fd, const char* journalStream);
 // written as \xNN, so no text can break the line or drive a terminal.
 std::string EventLogLine(LogLevel level, std::string_view text, bool journal);
 
+// The name a terminal's lines start with; "skyfill" unless a tool sets its own first.
+void SetLogProgram(const char* program);
+
 // Set once at start-up, before any thread logs; until then lines at Info and above go
 // to standard error without the journal's prefix.
 void ConfigureEventLog(LogDetail detail, int fd, bool journal);
