@@ -13,16 +13,20 @@ stage=$work/stage
 expected_files() {
     cat <<EOF
 usr/bin/skyfill
+usr/bin/skyfill-control
 usr/bin/skyfill-monitor
 usr/bin/skyfill-remote
+usr/lib/systemd/user/skyfill-control.service
 usr/lib/systemd/user/skyfill@.service
 usr/share/applications/uk.KovaCo.Skyfill.desktop
 usr/share/bash-completion/completions/skyfill
+usr/share/bash-completion/completions/skyfill-control
 usr/share/bash-completion/completions/skyfill-monitor
 usr/share/bash-completion/completions/skyfill-remote
 usr/share/doc/skyfill/changelog.gz
 usr/share/doc/skyfill/copyright
 usr/share/icons/hicolor/scalable/apps/uk.KovaCo.Skyfill.svg
+usr/share/man/man1/skyfill-control.1.gz
 usr/share/man/man1/skyfill-monitor.1.gz
 usr/share/man/man1/skyfill-remote.1.gz
 usr/share/man/man1/skyfill.1.gz
@@ -51,7 +55,7 @@ same_files() {
 # Each man page must be its own program's at this version with its copyright and licence
 # (help2man takes them from --version), and must not show where it was built.
 check_man_pages() {
-    for program in skyfill skyfill-monitor skyfill-remote; do
+    for program in skyfill skyfill-monitor skyfill-remote skyfill-control; do
         page=$1/usr/share/man/man1/$program.1.gz
         title=$(gzip -dc "$page" | grep '^\.TH ') || fail "$program.1.gz has no title line"
         case $title in
@@ -73,10 +77,12 @@ check_man_pages() {
 verify_unit() {
     units=$work/$check-units
     rm -rf "$units" && mkdir -p "$units" && mkdir -m 700 "$units/runtime"
-    sed "s|^ExecStart=/|ExecStart=$1/|" "$1/usr/lib/systemd/user/skyfill@.service" \
-        >"$units/skyfill@.service"
+    for unit in skyfill@.service skyfill-control.service; do
+        sed "s|^ExecStart=/|ExecStart=$1/|" "$1/usr/lib/systemd/user/$unit" >"$units/$unit"
+    done
     out=$(XDG_RUNTIME_DIR=$units/runtime SYSTEMD_UNIT_PATH=$units: \
-        systemd-analyze --user verify --man=no skyfill@studio-a.service 2>&1) ||
+        systemd-analyze --user verify --man=no skyfill@studio-a.service \
+        skyfill-control.service 2>&1) ||
         fail "systemd-analyze verify: $out"
     # Settings it cannot read are warnings, with exit status 0.
     [ -z "$out" ] || fail "systemd-analyze verify: $out"
@@ -164,7 +170,7 @@ metainfo)
     appstreamcli validate-tree --no-net "$stage" >&2 || fail "appstreamcli validate-tree failed"
     ;;
 completion)
-    for program in skyfill skyfill-remote skyfill-monitor; do
+    for program in skyfill skyfill-remote skyfill-monitor skyfill-control; do
         same_words "$program options" "$(help_options "$program")" \
             "$(completions "$program" --)"
     done
@@ -185,18 +191,19 @@ unit)
     verify_unit "$stage"
     ;;
 security)
-    out=$(systemd-analyze security --offline=yes \
-        "$stage/usr/lib/systemd/user/skyfill@.service" 2>&1) || {
-        case $out in
-        *"unrecognized option"*) skip "systemd-analyze cannot analyse a unit file offline" ;;
-        *) fail "systemd-analyze security: $out" ;;
-        esac
-    }
-    score=$(echo "$out" | sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
-    [ -n "$score" ] || fail "no exposure level in: $out"
-    awk -v score="$score" 'BEGIN { exit !(score <= 4.5) }' ||
-        fail "exposure level $score is above 4.5: $out"
-    echo "$check: exposure level $score"
+    for unit in skyfill@.service skyfill-control.service; do
+        out=$(systemd-analyze security --offline=yes "$stage/usr/lib/systemd/user/$unit" 2>&1) || {
+            case $out in
+            *"unrecognized option"*) skip "systemd-analyze cannot analyse a unit file offline" ;;
+            *) fail "systemd-analyze security $unit: $out" ;;
+            esac
+        }
+        score=$(echo "$out" | sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
+        [ -n "$score" ] || fail "no exposure level for $unit in: $out"
+        awk -v score="$score" 'BEGIN { exit !(score <= 4.5) }' ||
+            fail "$unit: exposure level $score is above 4.5: $out"
+        echo "$check: $unit: exposure level $score"
+    done
     ;;
 deb)
     rm -rf "$work/deb"
