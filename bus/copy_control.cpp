@@ -10,6 +10,11 @@
 
 namespace {
 
+// While sending, a frame is drawn at least every quarter second; one that has not come
+// by then will not.
+constexpr int kSnapshotPollMs = 10;
+constexpr int kSnapshotWaitMs = 2000;
+
 const char* ErrorName(CommandReply::Refusal refusal) {
     switch (refusal) {
     case CommandReply::Refusal::InvalidArgs:
@@ -32,6 +37,17 @@ QVariantMap WithoutFrameCount(QVariantMap status) {
     return status;
 }
 
+// With --verbose, who asked for what and how it went.
+void LogCall(const char* method, const QString& sender, const CommandReply& reply) {
+    if (LogWanted(LogLevel::Debug)) {
+        Log(LogLevel::Debug, QStringLiteral("bus: %1 from %2: %3")
+                                 .arg(QLatin1String(method), sender,
+                                      reply.Refused() ? "refused (" + reply.message.left(200) + ')'
+                                                      : QStringLiteral("done"))
+                                 .toStdString());
+    }
+}
+
 } // namespace
 
 CopyControl* CopyControl::Export(BusLink& link, CopySession& session, QObject* parent) {
@@ -49,11 +65,21 @@ CopyControl::CopyControl(CopyControlObject* holder, CopySession& session)
     m_statusTimer.setSingleShot(true);
     m_statusTimer.setInterval(0);
     m_statusTimer.callOnTimeout([this] { AnnounceStatus(); });
+    m_snapshotTimer.setSingleShot(true);
+    m_snapshotTimer.setInterval(kSnapshotPollMs);
+    m_snapshotTimer.callOnTimeout([this] { ServeSnapshots(); });
     m_announcedStatus = WithoutFrameCount(CopyStatus(m_session));
     m_session.AttachFace(*this);
 }
 
 CopyControl::~CopyControl() {
+    if (!m_snapshotCalls.isEmpty()) {
+        m_session.DropSnapshot();
+    }
+    while (!m_snapshotCalls.isEmpty()) {
+        AnswerSnapshot({.reply = CommandReply::Refuse(CommandReply::Refusal::NotReady,
+                                                      QStringLiteral("This copy is ending"))});
+    }
     m_session.DetachFace(*this);
 }
 
@@ -73,15 +99,9 @@ void CopyControl::AnnounceStatus() {
 }
 
 void CopyControl::Answer(const char* method, const CommandReply& reply) {
-    if (LogWanted(LogLevel::Debug)) {
-        const QString sender =
-            m_holder->calledFromDBus() ? m_holder->message().service() : QStringLiteral("itself");
-        Log(LogLevel::Debug, QStringLiteral("bus: %1 from %2: %3")
-                                 .arg(QLatin1String(method), sender,
-                                      reply.Refused() ? "refused (" + reply.message.left(200) + ')'
-                                                      : QStringLiteral("done"))
-                                 .toStdString());
-    }
+    LogCall(method,
+            m_holder->calledFromDBus() ? m_holder->message().service() : QStringLiteral("itself"),
+            reply);
     // Called directly (not from the bus) there is nobody to answer.
     if (reply.Refused() && m_holder->calledFromDBus()) {
         m_holder->sendErrorReply(QString::fromLatin1(ErrorName(reply.refusal)), reply.message);
@@ -116,4 +136,55 @@ void CopyControl::SetOutput(int width, int height, const QString& rate) {
 
 void CopyControl::SetPixelFormat(const QString& format) {
     Answer("SetPixelFormat", m_session.SetPixelFormat(format, Caller::Program));
+}
+
+void CopyControl::Snapshot(int maxWidth) {
+    // Called directly there is nobody to give the picture to.
+    if (!m_holder->calledFromDBus()) {
+        return;
+    }
+    m_holder->setDelayedReply(true);
+    m_snapshotCalls.append({m_holder->connection(), m_holder->message(), maxWidth});
+    if (m_snapshotCalls.size() == 1) {
+        ServeSnapshots();
+    }
+}
+
+// The session makes one picture at a time; each call waits for those ahead of it.
+void CopyControl::ServeSnapshots() {
+    while (!m_snapshotCalls.isEmpty()) {
+        if (!m_snapshotAsked) {
+            const CommandReply asked = m_session.RequestSnapshot(m_snapshotCalls.front().maxWidth);
+            if (asked.Refused()) {
+                AnswerSnapshot({.reply = asked});
+                continue;
+            }
+            m_snapshotAsked = true;
+            m_snapshotWait.start();
+        }
+        std::optional<OutputSnapshot> snapshot = m_session.TakeSnapshot();
+        if (!snapshot && !m_snapshotWait.hasExpired(kSnapshotWaitMs)) {
+            m_snapshotTimer.start();
+            return;
+        }
+        if (!snapshot) {
+            m_session.DropSnapshot();
+            snapshot = OutputSnapshot{
+                .reply = CommandReply::Refuse(
+                    CommandReply::Refusal::Failed,
+                    QStringLiteral("No frame was drawn within %1 s").arg(kSnapshotWaitMs / 1000))};
+        }
+        AnswerSnapshot(*snapshot);
+    }
+}
+
+void CopyControl::AnswerSnapshot(const OutputSnapshot& snapshot) {
+    const SnapshotCall call = m_snapshotCalls.takeFirst();
+    m_snapshotAsked = false;
+    LogCall("Snapshot", call.message.service(), snapshot.reply);
+    call.connection.send(
+        snapshot.reply.Refused()
+            ? call.message.createErrorReply(QString::fromLatin1(ErrorName(snapshot.reply.refusal)),
+                                            snapshot.reply.message)
+            : call.message.createReply({snapshot.width, snapshot.height, snapshot.jpeg}));
 }

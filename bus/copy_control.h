@@ -4,7 +4,11 @@
 #include "session/session_face.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -12,6 +16,7 @@
 
 class BusLink;
 class CopySession;
+struct OutputSnapshot;
 
 // The object exported at /KovaCo/UK/Skyfill. The bus gives the calling message to the
 // adaptor's parent, not to the adaptor, so the error replies go through here.
@@ -35,8 +40,8 @@ class CopyControl : public QDBusAbstractAdaptor, public SessionFace {
                 "uk.KovaCo.Skyfill.Error.NotReady (no number yet, or ending), "
                 "uk.KovaCo.Skyfill.Error.Sending (stop sending first), "
                 "uk.KovaCo.Skyfill.Error.File (preset file), "
-                "uk.KovaCo.Skyfill.Error.Failed (the NDI source did not follow); a refused "
-                "call changes nothing.\"/>\n"
+                "uk.KovaCo.Skyfill.Error.Failed (the NDI source did not follow, or no snapshot "
+                "could be made); a refused call changes nothing.\"/>\n"
                 "    <method name=\"Status\">\n"
                 "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"Keys: number "
                 "(i, 1..8, 0 before it is settled), source-name (s), sending (b), width (i), "
@@ -88,6 +93,17 @@ class CopyControl : public QDBusAbstractAdaptor, public SessionFace {
                 "effect with the next frame, sending or not. Not kept in preset files.\"/>\n"
                 "      <arg name=\"format\" type=\"s\" direction=\"in\"/>\n"
                 "    </method>\n"
+                "    <method name=\"Snapshot\">\n"
+                "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"The output picture "
+                "as a JPEG file (jpeg), width pixels wide and height high: maxWidth (16..4096) or "
+                "the output's own width if that is less, and the output's shape. While sending, "
+                "the next frame drawn, taken without holding sending up; while not, the picture "
+                "the copy holds. Calls are answered in turn.\"/>\n"
+                "      <arg name=\"maxWidth\" type=\"i\" direction=\"in\"/>\n"
+                "      <arg name=\"width\" type=\"i\" direction=\"out\"/>\n"
+                "      <arg name=\"height\" type=\"i\" direction=\"out\"/>\n"
+                "      <arg name=\"jpeg\" type=\"ay\" direction=\"out\"/>\n"
+                "    </method>\n"
                 "    <signal name=\"StatusChanged\">\n"
                 "      <annotation name=\"org.gtk.GDBus.DocString\" value=\"The new status, "
                 "as Status gives it, after any change but the frame count.\"/>\n"
@@ -112,6 +128,8 @@ public slots:
     QStringList LoadPresets(const QString& path);
     void SetOutput(int width, int height, const QString& rate);
     void SetPixelFormat(const QString& format);
+    // Answered later, once the picture is there: the call is queued behind any before it.
+    void Snapshot(int maxWidth);
 
 signals:
     void StatusChanged(const QVariantMap& status);
@@ -121,10 +139,25 @@ private:
     // The reply, and with --verbose a line saying who asked for what and how it went.
     void Answer(const char* method, const CommandReply& reply);
     void AnnounceStatus();
+    // Serves the queued snapshot calls in turn, and polls for the one asked for.
+    void ServeSnapshots();
+    void AnswerSnapshot(const OutputSnapshot& snapshot);
+
+    // A snapshot call waiting for its answer.
+    struct SnapshotCall {
+        QDBusConnection connection;
+        QDBusMessage message;
+        int maxWidth = 0;
+    };
 
     CopyControlObject* m_holder;
     CopySession& m_session;
     QTimer m_statusTimer;
     // As StatusChanged last told it, without the frame count.
     QVariantMap m_announcedStatus;
+    QList<SnapshotCall> m_snapshotCalls;
+    // Whether the session was asked for the first call's picture, and since when.
+    bool m_snapshotAsked = false;
+    QElapsedTimer m_snapshotWait;
+    QTimer m_snapshotTimer;
 };

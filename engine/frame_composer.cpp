@@ -96,6 +96,8 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
     // UYVY with nothing to show is drawn band by band into a buffer that stays in the
     // cache and converted from there: no BGRX frame is written at all.
     const bool bandsToUyvy = uyvy && !preview;
+    m_storeBehind = bandsToUyvy;
+    const bool thumbnail = m_thumbnail.BeginFrame(width, height);
     const GradientParams gradient = GradientOf(settings);
     const ImageBuffer& clouds = m_clouds[settings.cloudSet != 0 ? 1 : 0];
     // Band by band, each layer over a band while it is still in the cache, so that every
@@ -111,6 +113,9 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
         if (logoInBands) {
             ComposeLogoRows(path, band, target, width, height, m_logo, mergeLogoAlpha);
         }
+        if (bandsToUyvy && thumbnail) {
+            m_thumbnail.SampleRows(target, first, end);
+        }
         if (bandsToUyvy) {
             ConvertRowsToUyvy(target, width, end - first,
                               m_uyvyStore.get() + static_cast<ptrdiff_t>(first) * width * 2);
@@ -125,6 +130,10 @@ void FrameComposer::ComposeFrameWith(CpuPath path, int32_t width, int32_t height
     if (settings.logoOn && !logoInBands) {
         ComposeLogoRows(path, {0, height}, m_store.get(), width, height, m_logo, mergeLogoAlpha);
     }
+    if (thumbnail && !bandsToUyvy) {
+        m_thumbnail.SampleRows(m_store.get(), 0, height);
+    }
+    m_thumbnail.EndFrame();
     if (uyvy && !bandsToUyvy) {
         ConvertToUyvy(width, height);
     }
@@ -141,6 +150,7 @@ void FrameComposer::ShowFrame(int32_t width, int32_t height) {
 }
 
 void FrameComposer::RenderStill(int32_t width, int32_t height) {
+    m_storeBehind = false;
     const GeneratorSettings settings = m_settings.Snapshot();
     RenderGradient(m_store.get(), width, height, GradientOf(settings));
     if (settings.cloudsOn) {
@@ -153,6 +163,13 @@ void FrameComposer::RenderOnePicture(int32_t width, int32_t height) {
     RenderStill(width, height);
     // Whether or not the logo is on: a re-configure's first frame carries it.
     ComposeLogo(m_store.get(), width, height, m_logo, true);
+}
+
+void FrameComposer::SampleStore(int32_t width, int32_t height, int32_t maxWidth) {
+    if (m_storeBehind) {
+        RenderStill(width, height);
+    }
+    m_thumbnail.SampleFrame(m_store.get(), width, height, maxWidth);
 }
 
 void FrameComposer::ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha) {

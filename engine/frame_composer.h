@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/cloud_scroll.h"
+#include "engine/frame_thumbnail.h"
 #include "engine/generator_settings.h"
 #include "engine/settings_exchange.h"
 #include "render/image_buffer.h"
@@ -69,6 +70,13 @@ public:
     void RenderOnePicture(int32_t width, int32_t height);
     // Not sending: the store's frame into the UYVY store.
     void ConvertToUyvy(int32_t width, int32_t height);
+    // The thumbnail the sending thread samples from the frames it draws.
+    FrameThumbnail& Thumbnail() { return m_thumbnail; }
+    const FrameThumbnail& Thumbnail() const { return m_thumbnail; }
+    // Window thread, not sending, after the thumbnail's Withdraw: the thumbnail of the
+    // picture the store holds, drawn again first when the last frames went to the UYVY
+    // store alone.
+    void SampleStore(int32_t width, int32_t height, int32_t maxWidth);
     // Window thread, not sending: the mask's alpha into the store now.
     void ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha);
     // The alpha from the mask (`useMask`) or opaque. While sending the write is handed
@@ -99,6 +107,9 @@ private:
     ImageBuffer m_logo;
     ImageBuffer m_clouds[2];
     CloudScroll m_scroll;
+    FrameThumbnail m_thumbnail;
+    // The last frame was drawn band by band into the UYVY store, not into this store.
+    bool m_storeBehind = false;
 
     std::mutex m_maskLock;
     ImageBuffer m_mask;

@@ -14,10 +14,12 @@
 #include "session/start_options.h"
 #include "vocabulary/settings_vocabulary.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,14 @@ struct SendingControls {
     bool stop = false;
     bool format = true;
     friend bool operator==(const SendingControls&, const SendingControls&) = default;
+};
+
+// The output picture as a JPEG file, or why there is none.
+struct OutputSnapshot {
+    CommandReply reply;
+    int32_t width = 0;
+    int32_t height = 0;
+    QByteArray jpeg{};
 };
 
 // One copy of Skyfill, without any widget: the generator and its pictures, the output
@@ -103,6 +113,15 @@ public:
     // "bgrx" or "uyvy": the pixels sent while the mask is not in use. Takes effect with
     // the next frame, sending or not.
     CommandReply SetPixelFormat(const QString& name, Caller caller = Caller::User);
+    // The output picture at most `maxWidth` wide, for another program; one request at a
+    // time, a new one replacing the last. While sending, the sending thread samples its
+    // next frame and TakeSnapshot, polled, gives the picture once it is there; while
+    // not, the picture the copy holds is taken at once.
+    CommandReply RequestSnapshot(int32_t maxWidth);
+    // The picture asked for, or a refusal; nothing while its frame is still to come.
+    std::optional<OutputSnapshot> TakeSnapshot();
+    // Gives the request up.
+    void DropSnapshot();
     // Why a copy ends, as its log says.
     enum class ExitReason { Chosen, NoNumber };
     // The exit step: asks "OK to exit?" and, on OK, shuts down in order.
@@ -203,6 +222,7 @@ private:
     void ReportSenderFailure();
     void SetOutputAlphaType();
     bool MarkDirtyIfSending();
+    OutputSnapshot EncodeThumbnail() const;
 
     void LoadPictures();
     void ShowInBox(const PixelPicture& picture, bool revealAlpha);
@@ -248,6 +268,9 @@ private:
     bool m_senderFailureReported = false;
     // The format the log last named, so only changes are logged.
     std::string m_loggedFormat;
+    // The snapshot asked for (0: none), and whether the sending thread was asked for it.
+    int32_t m_snapshotWidth = 0;
+    bool m_snapshotAsked = false;
 
     QTimer m_settleTimer;
     QTimer m_rotationTimer;

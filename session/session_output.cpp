@@ -279,11 +279,14 @@ void CopySession::SettleNumber() {
         break;
     case Settlement::Kind::Settled:
         m_numberSettled = true;
-        Log(LogLevel::Notice, QStringLiteral("copy No %1 publishes \"%2\"")
-                                  .arg(CopyNumber())
-                                  .arg(SourceName())
-                                  .toStdString());
         ReconfigureOutput();
+        // Said once the source exists, so whoever reads it can find the source.
+        Log(LogLevel::Notice,
+            (m_output && m_output->HasSender()
+                 ? QStringLiteral("copy No %1 publishes \"%2\"").arg(CopyNumber()).arg(SourceName())
+                 : QStringLiteral("copy No %1 publishes nothing: its source could not be made")
+                       .arg(CopyNumber()))
+                .toStdString());
         if (m_environment.start.startSending) {
             StartSending();
         }

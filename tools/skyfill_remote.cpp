@@ -18,11 +18,14 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -34,6 +37,8 @@ constexpr int kCopies = bus_names::kMaxCopies;
 // A copy answers Status from its event loop at once; one that has not by then is stuck,
 // and the others are not kept waiting on it.
 constexpr int kStatusTimeoutMs = 2000;
+// Large enough to see the look by, small enough to send over the bus at once.
+constexpr int kSnapshotWidth = 640;
 const QString kPath = QString::fromLatin1(bus_names::kPath);
 
 // One line on standard error, whatever the message holds; with kUsage, a second line
@@ -229,14 +234,47 @@ struct Request {
     QStringList arguments;
     std::optional<int> copy;
     bool json = false;
+    std::optional<int> width;
 };
+
+// Why `path` cannot take the snapshot, before the copy is asked for it; empty when it can.
+QString UnwritableFile(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isDir()) {
+        return QStringLiteral("%1: a folder, not a file").arg(path);
+    }
+    if (file.exists() && !file.isFile()) {
+        return QStringLiteral("%1: not a regular file").arg(path);
+    }
+    if (!file.dir().exists()) {
+        return QStringLiteral("%1: no such folder").arg(file.path());
+    }
+    return {};
+}
+
+// The JPEG in copy `number`'s answer. `file` is written beside its path and renamed over
+// it only once whole, so a reader never sees half a picture; dropped uncommitted, it
+// leaves nothing behind.
+int WriteSnapshot(const QDBusMessage& reply, int number, QSaveFile& file) {
+    const QList<QVariant> answer = reply.arguments();
+    const QByteArray jpeg = answer.size() == 3 ? answer[2].toByteArray() : QByteArray();
+    if (jpeg.isEmpty()) {
+        return Fail(kFailed, QStringLiteral("copy %1 answered with no picture").arg(number));
+    }
+    if (file.write(jpeg) != jpeg.size() || !file.commit()) {
+        return Fail(kFailed, QStringLiteral("%1: %2").arg(file.fileName(), file.errorString()));
+    }
+    return 0;
+}
 
 // The call one copy gets for a command other than status; `code` set on wrong usage.
 bool MethodFor(const Request& request, QString& method, QVariantList& arguments, int& code) {
     const QString& command = request.command;
-    const int wanted = command == QStringLiteral("load") || command == QStringLiteral("slot") ? 1
-                       : command == QStringLiteral("output")                                  ? 2
-                                                                                              : 0;
+    const int wanted = command == QStringLiteral("load") || command == QStringLiteral("slot") ||
+                               command == QStringLiteral("snapshot")
+                           ? 1
+                       : command == QStringLiteral("output") ? 2
+                                                             : 0;
     if (request.arguments.size() != wanted) {
         code = Fail(kUsage, QStringLiteral("%1 takes %2 argument%3")
                                 .arg(command)
@@ -261,6 +299,9 @@ bool MethodFor(const Request& request, QString& method, QVariantList& arguments,
         // The copy may run in another folder.
         method = QStringLiteral("LoadPresets");
         arguments = {QFileInfo(request.arguments[0]).absoluteFilePath()};
+    } else if (command == QStringLiteral("snapshot")) {
+        method = QStringLiteral("Snapshot");
+        arguments = {request.width.value_or(kSnapshotWidth)};
     } else {
         static const QRegularExpression size(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
         const QRegularExpressionMatch match = size.match(request.arguments[0]);
@@ -276,14 +317,18 @@ bool MethodFor(const Request& request, QString& method, QVariantList& arguments,
 }
 
 int Run(const Request& request) {
-    const QStringList commands = {QStringLiteral("status"), QStringLiteral("start"),
-                                  QStringLiteral("stop"),   QStringLiteral("slot"),
-                                  QStringLiteral("load"),   QStringLiteral("output")};
+    const QStringList commands = {QStringLiteral("status"),  QStringLiteral("start"),
+                                  QStringLiteral("stop"),    QStringLiteral("slot"),
+                                  QStringLiteral("load"),    QStringLiteral("output"),
+                                  QStringLiteral("snapshot")};
     if (!commands.contains(request.command)) {
         return Fail(kUsage, QStringLiteral("unknown command '%1'").arg(request.command));
     }
     if (request.json && request.command != QStringLiteral("status")) {
         return Fail(kUsage, QStringLiteral("--json is for status only"));
+    }
+    if (request.width && request.command != QStringLiteral("snapshot")) {
+        return Fail(kUsage, QStringLiteral("--width is for snapshot only"));
     }
     QString method;
     QVariantList arguments;
@@ -310,11 +355,29 @@ int Run(const Request& request) {
     if (everyCopy && !request.copy) {
         return StartOrStopAll(bus, request.command == QStringLiteral("start"));
     }
+    // A file that cannot be written is told before the copy is asked for the picture.
+    std::unique_ptr<QSaveFile> snapshot;
+    if (request.command == QStringLiteral("snapshot")) {
+        const QString& path = request.arguments[0];
+        QString why = UnwritableFile(path);
+        if (why.isEmpty()) {
+            snapshot = std::make_unique<QSaveFile>(path);
+            if (!snapshot->open(QIODevice::WriteOnly)) {
+                why = QStringLiteral("%1: %2").arg(path, snapshot->errorString());
+            }
+        }
+        if (!why.isEmpty()) {
+            return Fail(kFailed, why);
+        }
+    }
     const std::optional<int> target = TargetCopy(bus, request.copy, code);
     if (!target) {
         return code;
     }
     const Called called = CallCopy(bus, *target, method, arguments);
+    if (snapshot) {
+        return called.code != 0 ? called.code : WriteSnapshot(called.reply, *target, *snapshot);
+    }
     // A load that took place but left something out (such as a damaged mask section).
     if (called.code == 0 && !called.reply.arguments().isEmpty()) {
         for (const QString& warning : called.reply.arguments().constFirst().toStringList()) {
@@ -359,10 +422,12 @@ int main(int argc, char** argv) {
             "  load FILE          load a preset file (.skf)\n"
             "  output WxH RATE    set the output size (%1)\n"
             "                     and rate (%2); refused while the copy is sending\n"
+            "  snapshot FILE      write the output picture to FILE as a JPEG, at most\n"
+            "                     --width pixels wide\n"
             "\n"
-            "slot, load and output need --copy N unless exactly one copy runs. A copy\n"
-            "that does not answer its status within two seconds is named on standard\n"
-            "error, and the others are shown.")
+            "slot, load, output and snapshot need --copy N unless exactly one copy runs.\n"
+            "A copy that does not answer its status within two seconds is named on\n"
+            "standard error, and the others are shown.")
             .arg(QString::fromStdString(TakenSizeList()), QString::fromStdString(RateList())));
     const tool_command_line::StandardOptions standard =
         tool_command_line::AddStandardOptions(parser);
@@ -371,16 +436,23 @@ int main(int argc, char** argv) {
         QStringLiteral("Only the copy numbered N (1 to %1).").arg(kCopies), QStringLiteral("N"));
     const QCommandLineOption jsonOption(
         QStringLiteral("json"), QStringLiteral("Status as a JSON array, one object a copy."));
+    const QCommandLineOption widthOption(
+        QStringList{QStringLiteral("w"), QStringLiteral("width")},
+        QStringLiteral("The snapshot's largest width in pixels (16 to 4096; %1 unless given).")
+            .arg(kSnapshotWidth),
+        QStringLiteral("W"));
     parser.addOption(copyOption);
     parser.addOption(jsonOption);
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("status, start, stop, slot, load or output."),
-                                 QStringLiteral("command [arguments]"));
+    parser.addOption(widthOption);
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("status, start, stop, slot, load, output or snapshot."),
+        QStringLiteral("command [arguments]"));
     const QStringList arguments = QCoreApplication::arguments();
     if (!parser.parse(arguments)) {
-        return Fail(kUsage, tool_command_line::ParseMistake(
-                                parser, arguments,
-                                {standard.help, standard.version, copyOption, jsonOption}));
+        return Fail(kUsage, tool_command_line::ParseMistake(parser, arguments,
+                                                            {standard.help, standard.version,
+                                                             copyOption, jsonOption, widthOption}));
     }
     if (parser.isSet(standard.help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
@@ -393,8 +465,8 @@ int main(int argc, char** argv) {
     }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
-        return Fail(kUsage, QStringLiteral(
-                                "a command is needed: status, start, stop, slot, load or output"));
+        return Fail(kUsage, QStringLiteral("a command is needed: status, start, stop, slot, load, "
+                                           "output or snapshot"));
     }
     Request request;
     request.command = positional.takeFirst();
@@ -409,6 +481,15 @@ int main(int argc, char** argv) {
                                     .arg(kCopies));
         }
         request.copy = copy;
+    }
+    if (parser.isSet(widthOption)) {
+        bool ok = false;
+        request.width = parser.value(widthOption).toInt(&ok);
+        if (!ok) {
+            return Fail(
+                kUsage,
+                QStringLiteral("--width: '%1' is not a number").arg(parser.value(widthOption)));
+        }
     }
     const int code = Run(request);
     // No static destruction: Qt's bus thread may still be reading the bus's own notices

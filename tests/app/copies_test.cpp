@@ -172,8 +172,9 @@ TEST_F(CopiesTest, CopiesStartedTogetherTakeDistinctNumbersAndFreedOnesAreTakenA
     }));
 
     // A copy killed outright frees its number for the next newcomer.
-    auto third = std::find_if(copies.begin(), copies.end(),
-                              [](Copy& copy) { return copy.ReadErrors().contains("- No 3\n"); });
+    auto third = std::find_if(copies.begin(), copies.end(), [](Copy& copy) {
+        return copy.ReadErrors().contains("copy No 3 publishes");
+    });
     ASSERT_NE(third, copies.end());
     third->process->kill();
     ASSERT_TRUE(third->process->waitForFinished(60000));

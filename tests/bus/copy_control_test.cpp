@@ -14,6 +14,7 @@
 #include <QDBusPendingCall>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,12 +73,16 @@ protected:
     CopySession& session() { return *copy->session; }
 
     // The session answers on this thread, so the call must not block it.
-    QDBusMessage Call(const QString& method, const QVariantList& arguments = {},
-                      const QString& service = kCopy1) {
+    QDBusPendingCall Send(const QString& method, const QVariantList& arguments = {},
+                          const QString& service = kCopy1) {
         QDBusMessage call = QDBusMessage::createMethodCall(service, bus_names::kPath,
                                                            bus_names::kCopyInterface, method);
         call.setArguments(arguments);
-        QDBusPendingCall pending = caller.asyncCall(call);
+        return caller.asyncCall(call);
+    }
+    QDBusMessage Call(const QString& method, const QVariantList& arguments = {},
+                      const QString& service = kCopy1) {
+        QDBusPendingCall pending = Send(method, arguments, service);
         EXPECT_TRUE(WaitFor([&] { return pending.isFinished(); })) << method.toStdString();
         return pending.reply();
     }
@@ -197,6 +202,65 @@ TEST_F(CopyControlTest, StatusFollowsChangesFromTheSessionAndTheBus) {
     EXPECT_TRUE(face.told.isEmpty()) << face.told.join(',').toStdString();
 }
 
+// A snapshot answered `width` wide, in the output's shape, that decodes to its size and
+// shows `colour` away from the start-up logo.
+void ExpectSnapshot(const QDBusMessage& reply, int width, const OutputFormat& format,
+                    const QColor& colour, const char* what) {
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+        << what << ": " << reply.errorMessage().toStdString();
+    const QVariantList answer = reply.arguments();
+    ASSERT_EQ(answer.size(), 3) << what;
+    EXPECT_EQ(answer[0].toInt(), width) << what;
+    EXPECT_NEAR(answer[1].toInt(), static_cast<double>(format.height) * width / format.width, 1)
+        << what;
+    const QImage image = QImage::fromData(answer[2].toByteArray(), "JPEG");
+    ASSERT_EQ(image.size(), QSize(answer[0].toInt(), answer[1].toInt())) << what;
+    const QColor seen = image.pixelColor(image.width() / 4, image.height() / 4);
+    EXPECT_NEAR(seen.red(), colour.red(), 12) << what;
+    EXPECT_NEAR(seen.green(), colour.green(), 12) << what;
+    EXPECT_NEAR(seen.blue(), colour.blue(), 12) << what;
+}
+
+// Of a one-colour look, while stopped and while sending BGRX and UYVY: the sending
+// thread samples its frames while calls come in, several at a time.
+TEST_F(CopyControlTest, SnapshotIsTheOutputPictureSendingOrNot) {
+    const QColor colour(200, 40, 90);
+    for (int corner = 0; corner < 4; ++corner) {
+        session().SetColour(corner, static_cast<uint32_t>(colour.red()) |
+                                        static_cast<uint32_t>(colour.green()) << 8 |
+                                        static_cast<uint32_t>(colour.blue()) << 16);
+    }
+    session().SetClouds(false);
+    const OutputFormat format = session().Format();
+    ExpectSnapshot(Call("Snapshot", {160}), 160, format, colour, "stopped");
+    ExpectSnapshot(Call("Snapshot", {4096}), format.width, format, colour, "wider than the output");
+
+    ASSERT_EQ(Call("Start").type(), QDBusMessage::ReplyMessage);
+    for (const char* pixels : {"bgrx", "uyvy"}) {
+        ASSERT_EQ(Call("SetPixelFormat", {QString::fromLatin1(pixels)}).type(),
+                  QDBusMessage::ReplyMessage);
+        const int widths[] = {96, 200, 320};
+        QList<QDBusPendingCall> calls;
+        for (const int width : widths) {
+            calls << Send("Snapshot", {width});
+        }
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            ASSERT_TRUE(WaitFor([&] { return calls[i].isFinished(); }));
+            ExpectSnapshot(calls[i].reply(), widths[i], format, colour, pixels);
+        }
+    }
+    EXPECT_TRUE(session().Sending());
+
+    // Sending stopped while the sending thread was asked: the picture the copy holds.
+    ASSERT_FALSE(session().RequestSnapshot(128).Refused());
+    EXPECT_FALSE(session().TakeSnapshot());
+    session().StopSending();
+    const std::optional<OutputSnapshot> stopped = session().TakeSnapshot();
+    ASSERT_TRUE(stopped);
+    EXPECT_FALSE(stopped->reply.Refused()) << stopped->reply.message.toStdString();
+    EXPECT_EQ(QImage::fromData(stopped->jpeg, "JPEG").width(), 128);
+}
+
 struct Refused {
     const char* what;
     const char* method;
@@ -245,6 +309,9 @@ TEST_F(CopyControlTest, WrongArgumentsAndBadFilesAreRefusedAndChangeNothing) {
         {"rate as fraction", "SetOutput", {1280, 720, QStringLiteral("30000/1001")}, invalid},
         {"rate empty", "SetOutput", {1280, 720, QString()}, invalid},
         {"pixel format unknown", "SetPixelFormat", {QStringLiteral("rgba")}, invalid},
+        {"snapshot too narrow", "Snapshot", {15}, invalid},
+        {"snapshot wider than any frame", "Snapshot", {1 << 20}, invalid},
+        {"snapshot width as text", "Snapshot", {QStringLiteral("640")}, ""},
         {"no such method", "Reset", {}, ""},
     };
     // Root reads any file.
@@ -296,7 +363,8 @@ TEST_F(CopyControlTest, ChangesWaitForTheNumberAndStopWhenTheCopyEnds) {
         for (const CommandReply& reply :
              {unsettled.StartSending(Caller::Program), unsettled.SelectSlot(1, Caller::Program),
               unsettled.SetOutput(640, 360, QStringLiteral("30"), Caller::Program),
-              unsettled.LoadPresets(SavedPresets(QStringLiteral("p.skf")), Caller::Program)}) {
+              unsettled.LoadPresets(SavedPresets(QStringLiteral("p.skf")), Caller::Program),
+              unsettled.RequestSnapshot(640)}) {
             EXPECT_EQ(reply.refusal, CommandReply::Refusal::NotReady)
                 << reply.message.toStdString();
         }
@@ -308,9 +376,12 @@ TEST_F(CopyControlTest, ChangesWaitForTheNumberAndStopWhenTheCopyEnds) {
     session().Exit();
     ASSERT_TRUE(session().HasEnded());
     // The name went with the copy; its own connection still answers.
-    const QDBusMessage start =
-        Call(QStringLiteral("Start"), {}, copy->link->Connection().baseService());
-    EXPECT_EQ(start.errorName().toStdString(), bus_names::kErrorNotReady);
+    for (const auto& [method, arguments] :
+         {std::pair{"Start", QVariantList{}}, std::pair{"Snapshot", QVariantList{640}}}) {
+        const QDBusMessage reply =
+            Call(QString::fromLatin1(method), arguments, copy->link->Connection().baseService());
+        EXPECT_EQ(reply.errorName().toStdString(), bus_names::kErrorNotReady) << method;
+    }
     EXPECT_FALSE(session().Sending());
 }
 
@@ -416,6 +487,16 @@ TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
     EXPECT_TRUE(Status().value("sending").toBool());
     EXPECT_TRUE(WaitFor([&] { return Status().value("frames-sent").toInteger() > 2; }));
 
+    // Written whole, then replaced whole: nothing else is left in the folder.
+    const QString shot = here.filePath(QStringLiteral("shot.jpg"));
+    EXPECT_EQ(Remote({QStringLiteral("snapshot"), QStringLiteral("shot.jpg")}).code, 0);
+    EXPECT_EQ(QImage(shot, "JPEG").size(), QSize(640, 360));
+    const Ran narrow = Remote({"snapshot", "shot.jpg", "--width", "320", "--copy", "1"});
+    EXPECT_EQ(narrow.code, 0) << narrow.err.constData();
+    EXPECT_EQ(QImage(shot, "JPEG").size(), QSize(320, 180));
+    EXPECT_EQ(QDir(here.path()).entryList({QStringLiteral("shot*")}, QDir::AllEntries),
+              QStringList{QStringLiteral("shot.jpg")});
+
     struct Expected {
         QStringList arguments;
         int code;
@@ -428,6 +509,13 @@ TEST_F(RemoteToolTest, DrivesOneCopyAndReportsRefusals) {
         {{"status", "--copy", "5"}, 1, "no copy 5 is running"},
         {{"slot", "2", "--copy", "5"}, 1, "no copy 5 is running"},
         {{"stop", "--copy", "7"}, 1, "no copy 7 is running"},
+        {{"snapshot", "shot.jpg", "--width", "8"}, 1, "No snapshot 8 pixels wide"},
+        {{"snapshot", "."}, 1, ".: a folder, not a file"},
+        {{"snapshot", "/dev/null"}, 1, "/dev/null: not a regular file"},
+        {{"snapshot", "none/shot.jpg"}, 1, "none: no such folder"},
+        {{"snapshot", "shot.jpg", "--width", "wide"}, 2, "--width: 'wide' is not a number"},
+        {{"slot", "2", "--width", "320"}, 2, "--width is for snapshot only"},
+        {{"snapshot"}, 2, "snapshot takes 1 argument"},
         {{"slot", "two"}, 2, "slot takes a number"},
         {{"output", "1280", "25"}, 2, "output takes a size"},
         {{"slot"}, 2, "slot takes 1 argument"},
