@@ -11,8 +11,9 @@
 namespace {
 
 // While sending, a frame is drawn at least every quarter second; one that has not come
-// by then will not.
-constexpr int kSnapshotPollMs = 10;
+// by then will not. Looked for a few times a frame: each look wakes the copy, and a page
+// asks every copy once a second.
+constexpr int kSnapshotPollMs = 40;
 constexpr int kSnapshotWaitMs = 2000;
 
 const char* ErrorName(CommandReply::Refusal refusal) {
