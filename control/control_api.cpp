@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -228,7 +229,8 @@ void ControlApi::Copies(uint64_t id) {
 void ControlApi::EveryCopy(uint64_t id, const QString& method) {
     OnBus(id, [method](CopyBus& bus, Answer answer) {
         struct Gather {
-            QJsonArray done;
+            // By number, whatever order the copies answer in.
+            std::set<int> done;
             QJsonArray refused;
             int waiting = 0;
             Answer answer;
@@ -241,8 +243,12 @@ void ControlApi::EveryCopy(uint64_t id, const QString& method) {
         const QString doneKey = method == QStringLiteral("Start") ? QStringLiteral("started")
                                                                   : QStringLiteral("stopped");
         const auto finish = [gather, doneKey] {
+            QJsonArray done;
+            for (const int number : gather->done) {
+                done.append(number);
+            }
             gather->answer(
-                Json(200, {{doneKey, gather->done}, {QStringLiteral("refused"), gather->refused}}));
+                Json(200, {{doneKey, done}, {QStringLiteral("refused"), gather->refused}}));
         };
         if (numbers.isEmpty()) {
             finish();
@@ -251,7 +257,7 @@ void ControlApi::EveryCopy(uint64_t id, const QString& method) {
         for (const int number : numbers) {
             bus.Call(number, method, {}, [gather, number, finish](const CopyBus::Reply& reply) {
                 if (reply.ok) {
-                    gather->done.append(number);
+                    gather->done.insert(number);
                 } else {
                     gather->refused.append(QJsonObject{{QStringLiteral("copy"), number},
                                                        {QStringLiteral("error"), reply.message}});
