@@ -85,7 +85,9 @@ QString HelpEnd() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     SetLogProgram(kProgram);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgram));
@@ -211,17 +213,21 @@ int main(int argc, char** argv) {
     int listening = 0;
     bool beyondLoopback = false;
     for (const tcp::endpoint& endpoint : endpoints) {
-        std::string address = endpoint.address().to_string();
-        address = endpoint.address().is_v6() ? "[" + address + "]" : address;
-        address += ":" + std::to_string(endpoint.port());
+        std::string address = endpoint.address().is_v6() ? "[" : "";
+        address += endpoint.address().to_string();
+        address += endpoint.address().is_v6() ? "]:" : ":";
+        address += std::to_string(endpoint.port());
         if (server.Listen(endpoint, why)) {
             ++listening;
             beyondLoopback = beyondLoopback || !endpoint.address().is_loopback();
             Log(LogLevel::Notice, std::string(tls ? "https://" : "http://") + address + "/");
         } else {
             // A machine without IPv6 still serves on 127.0.0.1.
-            Log(defaults ? LogLevel::Warning : LogLevel::Error,
-                "cannot listen on " + address + ": " + why);
+            std::string text = "cannot listen on ";
+            text += address;
+            text += ": ";
+            text += why;
+            Log(defaults ? LogLevel::Warning : LogLevel::Error, text);
             if (!defaults) {
                 return 1;
             }
@@ -256,4 +262,16 @@ int main(int argc, char** argv) {
     serving.join();
     Log(LogLevel::Notice, "exiting");
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        // Out of memory or a system resource refused: said once, not an abort.
+        Log(LogLevel::Error, error.what());
+        return 1;
+    }
 }

@@ -308,7 +308,7 @@ private:
         }
     }
 
-    void Send(HttpResponse answer, unsigned version, bool keepAlive) {
+    void Send(const HttpResponse& answer, unsigned version, bool keepAlive) {
         auto response = std::make_shared<Response>(Build(answer, version, keepAlive));
         beast::get_lowest_layer(m_stream).expires_after(Server().limits.requestTime);
         http::async_write(m_stream, *response,
