@@ -73,10 +73,8 @@ stop_copies() {
 trap 'stop_copies; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
-# A plain sleep: the pauses are a tenth of a second at most, so a signal's trap waits no
-# longer, while "sleep & wait $!" tens of thousands of times over hung for good once
-# process ids came round again.
-pause() { sleep "$1"; }
+# A signal's trap runs at once in a wait, only after a plain sleep.
+pause() { sleep "$1" & wait $!; }
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
 # The preset block (see presets/preset_block.h): five equal slots, each the built-in
