@@ -1,4 +1,5 @@
 #include "imageio/coverage.h"
+#include "imageio/jpeg_abort.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
@@ -9,15 +10,6 @@
 namespace imageio {
 namespace {
 
-struct Abort {
-    jpeg_error_mgr manager; // first, so that libjpeg's pointer to it is one to this
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void Leave(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<Abort*>(info->err)->jump, 1);
-}
-
 // libjpeg warns where it makes data up: a marker inside a scan, a bad code, a fake
 // end of image where the file ends. Any of those is a picture not all in the file.
 // Stray bytes between markers and unknown header versions lose no pixel.
@@ -25,7 +17,7 @@ void OnMessage(j_common_ptr info, int level) {
     const int code = info->err->msg_code;
     if (level < 0 && code != JWRN_EXTRANEOUS_DATA && code != JWRN_JFIF_MAJOR &&
         code != JWRN_ADOBE_XFORM && code != JWRN_BOGUS_ICC) {
-        Leave(info);
+        LeaveJpeg(info);
     }
 }
 
@@ -36,9 +28,9 @@ void OnMessage(j_common_ptr info, int level) {
 // lives in this frame, so leaving it by longjmp skips no destructor.
 bool JpegCovered(Bytes d, const SizeLimit& limit) {
     jpeg_decompress_struct info{};
-    Abort abort{};
+    JpegAbort abort{};
     info.err = jpeg_std_error(&abort.manager);
-    abort.manager.error_exit = Leave;
+    abort.manager.error_exit = LeaveJpeg;
     abort.manager.emit_message = OnMessage;
     if (setjmp(abort.jump) != 0) {
         jpeg_destroy_decompress(&info);

@@ -1,5 +1,7 @@
 #include "imageio/jpeg_encoder.h"
 
+#include "imageio/jpeg_abort.h"
+
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstdlib>
@@ -12,23 +14,14 @@
 namespace imageio {
 namespace {
 
-struct Abort {
-    jpeg_error_mgr manager; // first, so that libjpeg's pointer to it is one to this
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void Leave(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<Abort*>(info->err)->jump, 1);
-}
-
 // Only plain data lives in this frame, so leaving it by longjmp skips no destructor.
 // `out` is libjpeg's buffer, the caller's to free whether or not this succeeds.
 bool Encode(const uint8_t* bgrx, int32_t width, int32_t height, int quality, unsigned char** out,
             unsigned long* size) {
     jpeg_compress_struct info{};
-    Abort abort{};
+    JpegAbort abort{};
     info.err = jpeg_std_error(&abort.manager);
-    abort.manager.error_exit = Leave;
+    abort.manager.error_exit = LeaveJpeg;
     if (setjmp(abort.jump) != 0) {
         jpeg_destroy_compress(&info);
         return false;
