@@ -67,14 +67,15 @@ stop_copies() {
     for pid in "${pids[@]}"; do
         while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
         kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
     done
 }
 trap 'stop_copies; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
-# A signal's trap runs at once in a wait, only after a plain sleep.
-pause() { sleep "$1" & wait $!; }
+# The script forks tens of processes a second, so process ids come round within half an
+# hour; bash then once waited for ever on a long-gone child. Hence no background jobs or
+# process substitutions here, and the copies are not this script's children.
+pause() { sleep "$1"; }
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
 # The preset block (see presets/preset_block.h): five equal slots, each the built-in
@@ -98,9 +99,9 @@ for i in $(seq "$copies"); do
     dir="$work/copy$i"
     mkdir "$dir"
     write_presets "$dir/default.skf"
-    (cd "$dir" && exec "$skyfill" --headless --presets-dir "$dir" --size "$size" --rate "$rate") \
-        >"$dir/out.log" 2>"$dir/err.log" &
-    pids+=($!)
+    (cd "$dir" && { exec "$skyfill" --headless --presets-dir "$dir" --size "$size" \
+        --rate "$rate" >"$dir/out.log" 2>"$dir/err.log" </dev/null & echo $! >"$dir/pid"; })
+    pids+=("$(cat "$dir/pid")")
 done
 
 # Each copy's log names its number once its source exists; from here on in number order.
@@ -136,8 +137,8 @@ sample() {
     for c in "${!pids[@]}"; do
         n=${numbers[$c]} pid=${pids[$c]}
         kill -0 "$pid" 2>/dev/null || { echo "soak.sh: copy $n (pid $pid) ended" >&2; return 1; }
-        read -r rss anon threads < <(awk '/^VmRSS:/ { r = $2 } /^RssAnon:/ { a = $2 }
-            /^Threads:/ { t = $2 } END { print r, a, t }' "/proc/$pid/status")
+        read -r rss anon threads <<<"$(awk '/^VmRSS:/ { r = $2 } /^RssAnon:/ { a = $2 }
+            /^Threads:/ { t = $2 } END { print r, a, t }' "/proc/$pid/status")"
         # shellcheck disable=SC2012 # only counted
         fds=$(ls "/proc/$pid/fd" | wc -l)
         json=$("$remote" status --copy "$n" --json 2>>"$work/remote.err") || json=""
