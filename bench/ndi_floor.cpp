@@ -2,16 +2,26 @@
 // rendered, through the runtime Skyfill itself would load (NDI_RUNTIME_DIR_V6 and the
 // rest, else the built-in stand-in). A copy's CPU share divided by this, for the same
 // format, is what Skyfill adds. Usage:
-//   ndi_floor WxH RATE bgrx|uyvy SECONDS [WARMUP]
+//   ndi_floor WxH RATE bgrx|uyvy SECONDS [WARMUP] [--look PRESETS]
 // prints "floor WxH RATE FOURCC: CPU% of one core, FPS frames a second, RUNTIME".
+// With --look the frames are instead a copy's own picture for the selected slot of the
+// preset file PRESETS: drawn before measuring, one per rotation tick as a copy draws them
+// (no logo), and sent in turn at the copy's rotation pace. The runtime's cost depends on
+// what it encodes, so this floor is what that picture costs the runtime alone.
 
+#include "engine/generator.h"
+#include "engine/settings_edits.h"
 #include "ndi/ndi_runtime.h"
+#include "presets/preset_file.h"
+#include "resources/pictures.h"
 #include "vocabulary/output_formats.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -20,7 +30,7 @@
 namespace {
 
 int Usage() {
-    std::fputs("usage: ndi_floor WxH RATE bgrx|uyvy SECONDS [WARMUP]\n", stderr);
+    std::fputs("usage: ndi_floor WxH RATE bgrx|uyvy SECONDS [WARMUP] [--look PRESETS]\n", stderr);
     return 2;
 }
 
@@ -55,9 +65,50 @@ std::vector<uint8_t> Picture(int width, int height, bool uyvy) {
     return pixels;
 }
 
+// The look's frames, a few seconds of them: a ring long enough that the runtime meets
+// the clouds at many offsets, short enough to stay in memory beside eight copies.
+struct LookFrames {
+    std::vector<std::vector<uint8_t>> frames;
+    int periodMs = 0;
+};
+
+bool DrawLook(const std::string& presets, int width, int height, bool uyvy, LookFrames& look) {
+    const PresetLoadResult loaded = ReadPresetFile(presets);
+    if (loaded.outcome != PresetLoadResult::Outcome::Loaded) {
+        return false;
+    }
+    const PresetBlock& block = loaded.block;
+    auto generator = std::make_unique<Generator>();
+    FrameComposer& composer = generator->Composer();
+    for (const uint16_t id : {picture::kClouds720, picture::kClouds1080}) {
+        if (!LoadResourceBitmap(composer.Cloud(id == picture::kClouds720 ? 0 : 1), id)) {
+            return false;
+        }
+    }
+    composer.RescalePictures(width, height);
+    generator->Apply(WithSlot(generator->Settings(), block.m_presetSlots[block.m_presetSlot]));
+    look.periodMs = generator->Settings().rotationPeriodMs;
+    const int count = std::min(32, (4000 + look.periodMs - 1) / look.periodMs);
+    const size_t bytes = static_cast<size_t>(width) * height * (uyvy ? 2 : 4);
+    composer.BeginRun(width, height);
+    ColourRecord buttons[4];
+    for (int i = 0; i < count; ++i) {
+        composer.ComposeFrame(width, height, uyvy);
+        const uint8_t* drawn = uyvy ? composer.UyvyStore() : composer.FrameStore();
+        look.frames.emplace_back(drawn, drawn + bytes);
+        generator->StepRotation(buttons);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    std::string lookPresets;
+    if (argc >= 7 && std::strcmp(argv[argc - 2], "--look") == 0) {
+        lookPresets = argv[argc - 1];
+        argc -= 2;
+    }
     if (argc < 5 || argc > 6) {
         return Usage();
     }
@@ -73,6 +124,12 @@ int main(int argc, char** argv) {
         return Usage();
     }
     const bool uyvy = fourcc == "uyvy";
+    LookFrames look;
+    if (!lookPresets.empty() && !DrawLook(lookPresets, width, height, uyvy, look)) {
+        std::fprintf(stderr, "ndi_floor: %s is not a preset file that can be read\n",
+                     lookPresets.c_str());
+        return 1;
+    }
     NdiRuntime runtime = LoadNdiRuntime();
     if (!runtime.api.initialize()) {
         std::fputs("ndi_floor: the NDI runtime cannot run\n", stderr);
@@ -102,9 +159,17 @@ int main(int argc, char** argv) {
     frame.line_stride_in_bytes = width * (uyvy ? 2 : 4);
 
     using Clock = std::chrono::steady_clock;
+    const auto begun = Clock::now();
     const auto send = [&](Clock::duration span) {
         long frames = 0;
         for (const auto end = Clock::now() + span; Clock::now() < end; ++frames) {
+            if (!look.frames.empty()) {
+                const auto tick =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begun)
+                        .count() /
+                    look.periodMs;
+                frame.p_data = look.frames[static_cast<size_t>(tick) % look.frames.size()].data();
+            }
             runtime.api.send_send_video_v2(sender, &frame);
         }
         return frames;
@@ -117,9 +182,9 @@ int main(int argc, char** argv) {
     const double cpu = CpuSeconds() - cpu0;
     runtime.api.send_destroy(sender);
     runtime.api.destroy();
-    std::printf("floor %dx%d %s %s: %.1f%% of one core, %.2f frames a second, %s\n", width, height,
-                argv[2], uyvy ? "UYVY" : "BGRX", 100.0 * cpu / span,
-                static_cast<double>(frames) / span,
+    std::printf("floor%s %dx%d %s %s: %.1f%% of one core, %.2f frames a second, %s\n",
+                look.frames.empty() ? "" : " (look)", width, height, argv[2],
+                uyvy ? "UYVY" : "BGRX", 100.0 * cpu / span, static_cast<double>(frames) / span,
                 runtime.libraryPath.empty() ? "built-in stand-in" : runtime.libraryPath.c_str());
     return 0;
 }

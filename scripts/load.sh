@@ -7,7 +7,9 @@
 # "last.skf") and publishes through the built-in stand-in, or through the vendor's NDI
 # runtime with --runtime. Beside them, over the same window, bench/ndi_floor sends one
 # unchanging frame of the same format through the same runtime: that floor's CPU share
-# is printed, and each copy's as a ratio to it. Usage:
+# is printed, and each copy's as a ratio to it (/floor). A second floor sends the copies'
+# own picture, drawn beforehand: the ratio to it (/look) is what Skyfill adds to what the
+# runtime spends on that picture. Usage:
 #   scripts/load.sh N [--size WxH] [--rate RATE] [--pixel-format bgrx|uyvy]
 #                     [--runtime DIR [--receive]] [--window SECONDS] [--warmup SECONDS]
 #                     [--bin DIR]
@@ -145,8 +147,13 @@ stop_copies() {
 
 receiver=""
 floorPid=""
+lookPid=""
 cleanup() {
-    [ -z "$floorPid" ] || { kill "$floorPid" 2>/dev/null || true; wait "$floorPid" 2>/dev/null || true; }
+    local pid
+    for pid in $floorPid $lookPid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     if [ -n "$receiver" ]; then
         pkill -P "$receiver" 2>/dev/null || true
         kill "$receiver" 2>/dev/null || true
@@ -298,9 +305,13 @@ frames_of() {
 
 # The floor measures over the same window, from its first frame, so the same host load
 # falls on it and on the copies.
+# The look's floor first draws its frames (well under a second), which shifts its window.
 if [ -x "$floor" ]; then
     "$floor" "$size" "$rate" "$pixels" "$window" 0 >"$work/floor.out" 2>"$work/floor.err" &
     floorPid=$!
+    "$floor" "$size" "$rate" "$pixels" "$window" 0 --look "$work/copy1/default.skf" \
+        >"$work/look.out" 2>"$work/look.err" &
+    lookPid=$!
 fi
 declare -A cpuStart cpuEnd framesStart framesEnd
 for pid in "${pids[@]}"; do
@@ -315,11 +326,13 @@ for pid in "${pids[@]}"; do
     framesEnd[$pid]=$(frames_of "$pid")
 done
 t1=$(date +%s.%N)
-floorCpu=""
+floorCpu="" lookCpu=""
 if [ -n "$floorPid" ]; then
     wait "$floorPid" || fail "the floor failed: $(cat "$work/floor.err")"
-    floorPid=""
+    wait "$lookPid" || fail "the look's floor failed: $(cat "$work/look.err")"
+    floorPid="" lookPid=""
     floorCpu=$(sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$work/floor.out")
+    lookCpu=$(sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$work/look.out")
 fi
 
 listed=$("$monitor" list)
@@ -344,11 +357,12 @@ for pid in "${pids[@]}"; do
 done
 
 # Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB anonKiB size rate
-printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v floor="$floorCpu" '
+printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v floor="$floorCpu" \
+    -v look="$lookCpu" '
     BEGIN {
         span = t1 - t0
-        printf "%-5s %-8s %-19s %8s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps", "cpu%",
-            "/floor", "rss MB", "anon MB"
+        printf "%-5s %-8s %-19s %8s %8s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps",
+            "cpu%", "/floor", "/look", "rss MB", "anon MB"
     }
     {
         fps = $6 > $4 ? ($5 - $3) * 1e9 / ($6 - $4) : 0
@@ -356,13 +370,14 @@ printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v fl
         rss = $9 / 1024
         anon = $10 / 1024
         ratio = floor > 0 ? sprintf("%.2f", cpu / floor) : "-"
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8.1f %8.1f\n", $1, $2, $11 " " $12, fps, cpu,
-            ratio, rss, anon
+        lookRatio = look > 0 ? sprintf("%.2f", cpu / look) : "-"
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8.1f %8.1f\n", $1, $2, $11 " " $12, fps,
+            cpu, ratio, lookRatio, rss, anon
         tf += fps; tc += cpu; tr += rss; ta += anon
     }
     END {
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8.1f %8.1f\n", "total", "", "", tf, tc, "", tr,
-            ta
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8.1f %8.1f\n", "total", "", "", tf, tc, "",
+            "", tr, ta
         printf "window %.2f s\n", span
     }'
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
@@ -376,7 +391,7 @@ fi
 echo "look: full screen, rotating clockwise, clouds on, preview on; warm-up $warmup s"
 echo "runtime: ${runtime:-built-in stand-in}; pixel format: $pixels"
 if [ -n "$floorCpu" ]; then
-    cat "$work/floor.out"
+    cat "$work/floor.out" "$work/look.out"
 else
     echo "floor: not measured ($floor is not built)"
 fi
