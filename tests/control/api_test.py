@@ -10,6 +10,8 @@ import json
 import os
 import signal
 import socket
+import ssl
+import subprocess
 import threading
 import time
 import unittest
@@ -449,6 +451,50 @@ class ControlApiTest(unittest.TestCase):
         self.assertIsNotNone(self.slow.closed_after, "a client sending a byte a second was kept")
         self.assertEqual(self.slow.received, b"")
         self.assertEqual(self.rig.api("GET", "copies").status, 200)
+
+
+class ControlTlsTest(unittest.TestCase):
+    """The same server over TLS: its connections and event socket are a build of their own."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = Rig()
+        cls.addClassCleanup(cls.rig.close)
+        cert, key = (os.path.join(cls.rig.dir, name) for name in ("cert.pem", "key.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", cert], check=True, capture_output=True)
+        [cls.number] = cls.rig.start_copies(1)
+        cls.rig.start_control("--tls-cert", cert, "--tls-key", key)
+        cls.rig.tls = ssl.create_default_context(cafile=cert)
+
+    def test_api_and_events_over_tls(self):
+        status = self.rig.api("GET", f"copies/{self.number}").json()
+        self.assertEqual(status["number"], self.number)
+        slot = status["slot"] % 5 + 1
+        self.assertEqual(self.rig.api("GET", "copies", token="wrong").status, 401)
+        with closing(websocket.create_connection(
+                f"wss://127.0.0.1:{self.rig.port}/api/v1/events", timeout=15,
+                sslopt={"context": self.rig.tls}, origin=f"https://127.0.0.1:{self.rig.port}",
+                header=[f"Authorization: Bearer {self.rig.token}"])) as ws:
+            self.assertEqual(self.rig.api("POST", f"copies/{self.number}/slot",
+                                          {"slot": slot}).status, 200)
+            deadline = time.monotonic() + 15
+            while time.monotonic() < deadline:
+                event = json.loads(ws.recv())
+                if event.get("event") == "status" and event.get("status", {}).get("slot") == slot:
+                    break
+            else:
+                self.fail(f"no status event with slot {slot} over TLS")
+        # Plain HTTP on the TLS port gets no answer.
+        with socket.create_connection(("127.0.0.1", self.rig.port), timeout=15) as plain:
+            plain.sendall(b"GET /api/v1/copies HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+            try:
+                answer = plain.recv(4096)
+            except ConnectionResetError:
+                answer = b""
+            self.assertNotIn(b"HTTP/1.1", answer)
+        self.assertTrue(self.rig.control_alive())
 
 
 if __name__ == "__main__":

@@ -55,6 +55,7 @@ class Rig:
                         XDG_CONFIG_HOME=os.path.join(self.dir, "config"))
         self.copies = {}  # number -> Popen
         self.control = None
+        self.tls = None  # an ssl.SSLContext: requests go over HTTPS
         self.control_log = os.path.join(self.dir, "control.log")
         self.token = subprocess.run([CONTROL, "--show-token"], env=self.env, check=True,
                                     capture_output=True, text=True).stdout.strip()
@@ -95,7 +96,7 @@ class Rig:
         process.send_signal(sig)
         process.wait(timeout=15)
 
-    def start_control(self):
+    def start_control(self, *options):
         for _ in range(3):
             # A port nobody holds now; taken again in the moment between, it is retried.
             with socket.socket() as probe:
@@ -103,11 +104,11 @@ class Rig:
                 self.port = probe.getsockname()[1]
             with open(self.control_log, "wb") as err:
                 self.control = subprocess.Popen(
-                    [CONTROL, "--listen", f"127.0.0.1:{self.port}"], env=self.env,
+                    [CONTROL, "--listen", f"127.0.0.1:{self.port}", *options], env=self.env,
                     stdout=subprocess.DEVNULL, stderr=err)
             try:
                 wait_for("skyfill-control to listen", lambda: self._line(
-                    self.control, self.control_log, r"^skyfill-control: notice: (http://\S+)"))
+                    self.control, self.control_log, r"^skyfill-control: notice: (https?://\S+)"))
                 return
             except AssertionError:
                 if self.control.poll() is None:
@@ -125,9 +126,11 @@ class Rig:
     def request(self, method, path, body=None, token="", headers=None, source=None,
                 host=None, timeout=15):
         """One request on a connection of its own; token None sends none."""
-        connection = http.client.HTTPConnection(
-            "127.0.0.1", self.port, timeout=timeout,
-            source_address=(source, 0) if source else None)
+        source_address = (source, 0) if source else None
+        connection = http.client.HTTPSConnection(
+            "127.0.0.1", self.port, timeout=timeout, source_address=source_address,
+            context=self.tls) if self.tls else http.client.HTTPConnection(
+            "127.0.0.1", self.port, timeout=timeout, source_address=source_address)
         try:
             connection.putrequest(method, path, skip_host=host is not None,
                                   skip_accept_encoding=True)
