@@ -1,5 +1,6 @@
 #include "control/http_replies.h"
 
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/http/field.hpp>
 #include <string_view>
 
@@ -45,7 +46,9 @@ Response Build(const HttpResponse& answer, unsigned version, bool keepAlive) {
 
 std::string TokenOf(const Request& request, bool upgrade) {
     const std::string_view authorization = request[http::field::authorization];
-    if (authorization.substr(0, kBearer.size()) == kBearer) {
+    // The scheme's case is the client's to choose.
+    if (authorization.size() >= kBearer.size() &&
+        boost::beast::iequals(authorization.substr(0, kBearer.size()), kBearer)) {
         return std::string(authorization.substr(kBearer.size()));
     }
     if (upgrade) {
