@@ -4,6 +4,7 @@
 #include "render/frame_limits.h"
 #include "render/gradient.h"
 #include "render/uyvy.h"
+#include "render/uyvy_to_bgrx.h"
 
 #include <new>
 
@@ -167,7 +168,10 @@ void FrameComposer::RenderOnePicture(int32_t width, int32_t height) {
 
 void FrameComposer::SampleStore(int32_t width, int32_t height, int32_t maxWidth) {
     if (m_storeBehind) {
-        RenderStill(width, height);
+        // Only the UYVY frame holds what was sent last (clouds scrolled, the logo if it
+        // was on); a UYVY output has no mask, so the store's alpha is opaque as X is.
+        UyvyToBgrx(m_uyvyStore.get(), width, height, m_store.get());
+        m_storeBehind = false;
     }
     m_thumbnail.SampleFrame(m_store.get(), width, height, maxWidth);
 }

@@ -74,8 +74,8 @@ public:
     FrameThumbnail& Thumbnail() { return m_thumbnail; }
     const FrameThumbnail& Thumbnail() const { return m_thumbnail; }
     // Window thread, not sending, after the thumbnail's Withdraw: the thumbnail of the
-    // picture the store holds, drawn again first when the last frames went to the UYVY
-    // store alone.
+    // picture the store holds, taken back from the UYVY store first when the last frames
+    // went there alone.
     void SampleStore(int32_t width, int32_t height, int32_t maxWidth);
     // Window thread, not sending: the mask's alpha into the store now.
     void ApplyMask(int32_t width, int32_t height, bool invert, bool ownAlpha);

@@ -5,13 +5,13 @@
 // from a source is printed with control characters escaped. Usage: kHelp below.
 
 #include "ndi/ndi_abi.h"
+#include "render/uyvy_to_bgrx.h"
 #include "tools/escaped_text.h"
 #include "tools/monitor_ndi.h"
 #include "tools/monitor_output.h"
 #include "tools/monitor_standin.h"
 #include "tools/png_output.h"
 #include "tools/tool_command_line.h"
-#include "tools/uyvy_to_rgb.h"
 
 #include <QCommandLineParser>
 #include <array>

@@ -4,7 +4,9 @@
 #include "tests/engine/look.h"
 #include "tests/render/picture_test_support.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -64,19 +66,47 @@ TEST_F(FrameThumbnailTest, BandsAndTheWholeFrameGiveOneThumbnailOfTheFrame) {
 }
 
 // Frames sent as UYVY bands leave the store behind: a thumbnail of it, once stopped,
-// shows the look drawn last, not the one the store held.
-TEST_F(FrameThumbnailTest, TheStoreIsDrawnAgainWhenBandsLeftItBehind) {
-    const GeneratorSettings lookA = Look(0, false, 0, 0x102030);
-    const GeneratorSettings lookB = Look(0, false, 0, 0x405060);
-    generator.Apply(lookB);
-    const std::vector<uint8_t> expected = Sampled(kWidth / 4, false);
-    generator.Apply(lookA);
-    composer.RenderStill(kWidth, kHeight);
-    generator.Apply(lookB);
-    composer.ComposeFrame(kWidth, kHeight, true);
+// shows the frame sent last, logo and scrolled clouds included, as a BGRX receiver of
+// the UYVY frame sees it.
+TEST_F(FrameThumbnailTest, AStoreLeftBehindShowsTheUyvyFrameSentLast) {
+    // Smooth pictures, so that 4:2:2's shared chroma costs only rounding.
+    composer.Cloud(0) = BufferOf(MakePicture(kWidth, kHeight, 32, [](int32_t x, int32_t y) {
+        return 0x80000000U | static_cast<uint32_t>(y) << 16 | static_cast<uint32_t>(x / 2);
+    }));
+    composer.Logo() =
+        BufferOf(MakePicture(60, 20, 32, [](int32_t, int32_t) { return 0xFFF0F0F0; }));
+    GeneratorSettings look = Look(0, true, 0, 0x405060);
+    look.cloudSpeed = 4;
+    look.logoOn = true;
+    generator.Apply(look);
+    auto run = [&](bool uyvy) {
+        composer.BeginRun(kWidth, kHeight);
+        for (int frame = 0; frame < 10; ++frame) {
+            composer.ComposeFrame(kWidth, kHeight, uyvy);
+        }
+    };
+    run(false);
+    const std::vector<uint8_t> drawn(composer.FrameStore(),
+                                     composer.FrameStore() + std::size_t{kWidth} * kHeight * 4);
+    run(true);
     ASSERT_TRUE(thumbnail.Withdraw());
-    composer.SampleStore(kWidth, kHeight, kWidth / 4);
-    EXPECT_EQ(Pixels(thumbnail), expected);
+    composer.SampleStore(kWidth, kHeight, kWidth);
+    const std::vector<uint8_t> shown = Pixels(thumbnail);
+    ASSERT_EQ(shown.size(), drawn.size());
+    // The runtime's conversion rounds Y, Cb and Cr down and a pair shares them, so the
+    // way back is off by about one step on average; a missing logo or clouds at the
+    // wrong offset differ by tens.
+    int largest = 0;
+    double sum = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        if (i % 4 != 3) {
+            const int difference = std::abs(shown[i] - drawn[i]);
+            largest = std::max(largest, difference);
+            sum += difference;
+        }
+    }
+    EXPECT_LE(sum / (static_cast<double>(drawn.size()) * 3 / 4), 2.0);
+    EXPECT_LE(largest, 6);
 }
 
 // Asked for, withdrawn and read while the sending thread draws frames of two looks,

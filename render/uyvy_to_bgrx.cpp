@@ -1,4 +1,4 @@
-#include "tools/uyvy_to_rgb.h"
+#include "render/uyvy_to_bgrx.h"
 
 #include <algorithm>
 
