@@ -17,7 +17,19 @@ namespace standin {
 
 namespace {
 
-constexpr int kReadAttempts = 200;
+// The owner holds its segment while it copies a frame in: a few milliseconds for the
+// largest, longer when it is preempted on a busy machine. A reader waits that out,
+// yielding at first and then sleeping, but not for an owner stopped or hung in the
+// middle of a frame: after this long the segment counts as busy.
+constexpr int kYieldingAttempts = 200;
+constexpr int64_t kBusyWaitNs = 250'000'000;
+constexpr timespec kBusyPause{0, 200'000};
+
+int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
 // A segment whose header never became valid is left over from a creator that died
 // between creating and filling it; this long after creation it is considered stale.
 constexpr int64_t kUnfinishedSegmentSeconds = 5;
@@ -175,9 +187,17 @@ SegmentReader::Outcome SegmentReader::Read(SourceInfo& info, std::vector<uint8_t
     };
     // The header is large; one copy for every attempt is kept off the stack.
     auto h = std::make_unique<HeaderCopy>();
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const int64_t giveUpNs = MonotonicNs() + kBusyWaitNs;
+    for (int attempt = 0;; ++attempt) {
         if (attempt > 0) {
-            sched_yield();
+            if (MonotonicNs() > giveUpNs) {
+                return Outcome::Busy;
+            }
+            if (attempt < kYieldingAttempts) {
+                sched_yield();
+            } else {
+                nanosleep(&kBusyPause, nullptr);
+            }
         }
         struct stat st {};
         if (fstat(m_fd, &st) != 0) {
@@ -222,7 +242,6 @@ SegmentReader::Outcome SegmentReader::Read(SourceInfo& info, std::vector<uint8_t
         CopyOut(*h, info);
         return Outcome::Read;
     }
-    return Outcome::Busy;
 }
 
 bool SegmentReader::Stale() const {

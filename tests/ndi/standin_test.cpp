@@ -3,12 +3,18 @@
 #include "ndi_standin/standin_segment.h"
 #include "tests/ndi/standin_support.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <sys/mman.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -241,6 +247,46 @@ TEST(StandIn, ASegmentLeftByACrashedProcessIsRemovedAndItsNameReused) {
     const NdiRuntimeApi api = standin::Api();
     NDIlib_send_instance_t sender = Create(api, name, false);
     EXPECT_NE(sender, nullptr);
+    api.send_destroy(sender);
+}
+
+// A frame being copied in holds the segment for milliseconds, longer on a busy machine:
+// a listing waits that out rather than leave a live source out, but it does not wait on
+// an owner stopped in the middle of a frame.
+TEST(StandIn, AListingWaitsForAFrameBeingCopiedInButNotForAStoppedOwner) {
+    const NdiRuntimeApi api = standin::Api();
+    const std::string name = UniqueName("copying");
+    NDIlib_send_instance_t sender = Create(api, name, false);
+    ASSERT_NE(sender, nullptr);
+    TestFrame frame(8, 8, 30, 1);
+    api.send_send_video_v2(sender, &frame.frame);
+    const int fd = shm_open(standin::SegmentNameFor(name, geteuid()).c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    void* mapped =
+        mmap(nullptr, sizeof(standin::SegmentHeader), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    ASSERT_NE(mapped, MAP_FAILED);
+    std::atomic<uint32_t>& change = static_cast<standin::SegmentHeader*>(mapped)->changeCounter;
+    auto listed = [&] {
+        const std::vector<standin::SourceInfo> live = standin::ListLiveSources(geteuid());
+        return std::any_of(live.begin(), live.end(), [&](const standin::SourceInfo& info) {
+            return info.sourceName == name;
+        });
+    };
+
+    change.fetch_add(1); // a frame being copied in
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        change.fetch_add(1);
+    });
+    EXPECT_TRUE(listed());
+    writer.join();
+
+    change.fetch_add(1); // and an owner that never finishes it
+    EXPECT_FALSE(listed());
+    change.fetch_add(1);
+    EXPECT_TRUE(listed());
+    munmap(mapped, sizeof(standin::SegmentHeader));
     api.send_destroy(sender);
 }
 
