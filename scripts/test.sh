@@ -2,8 +2,9 @@
 # Builds and runs every test: the whole suite in the default and the
 # AddressSanitizer+UndefinedBehaviorSanitizer builds, and the threaded tests
 # under ThreadSanitizer, the end-to-end tests with the vendor's NDI runtime among them.
-# The test presets run two tests at a time; tests that share something outside their
-# own process take a RESOURCE_LOCK (see tests/).
+# The default preset runs two tests at a time, the sanitizer ones three: their tests
+# wait on processes, the bus and the runtime more than they compute. Tests that share
+# something outside their own process take a RESOURCE_LOCK (see tests/).
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
