@@ -24,7 +24,7 @@
 #     --warmup   sending time before measuring, default 5
 #     --bin      build folder with app/skyfill and tools/, default build/default
 set -euo pipefail
-. "$(dirname "$0")/settled_number.sh"
+. "$(dirname "$0")/copies.sh"
 
 usage() {
     echo "usage: scripts/load.sh N [--size WxH] [--rate RATE] [--pixel-format bgrx|uyvy]" \
@@ -122,29 +122,6 @@ floor="$bin/bench/ndi_floor"
 work=$(mktemp -d "${TMPDIR:-/tmp}/skyfill-load.XXXXXX")
 pids=()
 
-stop_copies() {
-    local pid left
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    # Each copy saves "last.skf" on its way out; a copy still there after that is killed.
-    for _ in $(seq 100); do
-        left=0
-        for pid in "${pids[@]}"; do
-            if kill -0 "$pid" 2>/dev/null; then
-                left=1
-            fi
-        done
-        [ "$left" -eq 1 ] || break
-        sleep 0.1
-    done
-    for pid in "${pids[@]}"; do
-        kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    pids=()
-}
-
 receiver=""
 floorPid=""
 lookPid=""
@@ -177,21 +154,6 @@ pause() {
     wait $!
 }
 
-# The preset block (see presets/preset_block.h): five equal slots, each the built-in
-# corner colours, full screen, rotating clockwise at slider position 130, clouds of set 1
-# on at speed 2, no mask; slot 0 selected, preview always on.
-write_presets() {
-    local slot='\275\265\000\377\277\000\306\377\000\271\276\377\000\000\314\377'
-    slot+='\000\000\000\000\001\000\000\000\001\000\002\000\202\000\000\000'
-    {
-        printf 'KOVSKCF1'
-        for _ in 1 2 3 4 5; do
-            printf '%b' "$slot"
-        done
-        printf '\000\000\000\000\002\000\000\000'
-    } >"$1/default.skf"
-}
-
 # Stand-in sources of this user that would hold the names the copies want.
 if [ -z "$runtime" ] && "$monitor" list | grep -q '^Kova Gradient [1-8]'; then
     fail "copies of this user are already publishing; stop them first"
@@ -200,37 +162,16 @@ fi
 # Only asked for when not the default, so that builds without the option are measured too.
 pixelOption=()
 [ "$pixels" = bgrx ] || pixelOption=(--pixel-format "$pixels")
-for i in $(seq "$copies"); do
-    dir="$work/copy$i"
-    mkdir "$dir"
-    write_presets "$dir"
-    (cd "$dir" && exec "$skyfill" --headless --presets-dir "$dir" --size "$size" --rate "$rate" \
-        "${pixelOption[@]}") \
-        >"$dir/out.log" 2>"$dir/err.log" &
-    pids+=($!)
-done
-
-# Each copy's log names its number once its source exists.
-declare -A numberOf
-deadline=$((SECONDS + 60))
+start_copies "$copies" "$work" "$skyfill" --size "$size" --rate "$rate" "${pixelOption[@]}"
+settle_copies "$work"
 for i in $(seq "$copies"); do
     log="$work/copy$i/err.log"
-    pid=${pids[$((i - 1))]}
-    while [ -z "$(settled_number "$log")" ]; do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            cat "$log" >&2
-            fail "copy $i (pid $pid) ended while starting"
-        fi
-        [ "$SECONDS" -lt "$deadline" ] || fail "copy $i (pid $pid) did not settle its number"
-        sleep 0.2
-    done
     if [ -z "$runtime" ]; then
         grep -q 'built-in stand-in is publishing' "$log" ||
             fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
     elif grep -q 'built-in stand-in is publishing' "$log"; then
         fail "copy $i did not load the NDI runtime in $runtime"
     fi
-    numberOf[$pid]=$(settled_number "$log")
 done
 
 uid=$(id -u)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that start copies. The number a copy's log (its standard error,
 # in file $1) names once its source exists: this build's "copy No N publishes" line, or
 # an older build's title line, so older builds can be measured alike. Empty before.

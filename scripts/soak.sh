@@ -15,7 +15,7 @@
 #     --size     starting output size as skyfill --size takes it, default 1280x720
 #     --rate     starting frame rate as skyfill --rate takes it, default 25
 set -euo pipefail
-. "$(dirname "$0")/settled_number.sh"
+. "$(dirname "$0")/copies.sh"
 
 usage() {
     echo "usage: scripts/soak.sh N SECONDS [--bin DIR] [--size WxH] [--rate RATE]" >&2
@@ -60,64 +60,28 @@ remote="$bin/tools/skyfill-remote"
 work=$(mktemp -d "${TMPDIR:-/tmp}/skyfill-soak.XXXXXX")
 pids=()
 
-stop_copies() {
-    local pid deadline=$((SECONDS + 10))
-    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-    # Each copy saves "last.skf" on its way out; a copy still there after 10 s is killed.
-    for pid in "${pids[@]}"; do
-        while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-}
 trap 'stop_copies; rm -rf "$work"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 # The script forks tens of processes a second, so process ids come round within half an
 # hour; bash then once waited for ever on a long-gone child. Hence no background jobs or
-# process substitutions here, and the copies are not this script's children.
+# process substitutions here, and the copies are not this script's children (copies.sh).
 pause() { sleep "$1"; }
 now_us() { echo "${EPOCHREALTIME/./}"; }
-
-# The preset block (see presets/preset_block.h): five equal slots, each the built-in
-# corner colours, full screen, rotating clockwise at slider position 130, clouds of set 1
-# on at speed 2, no mask; slot 0 selected, preview always on.
-write_presets() {
-    local slot='\275\265\000\377\277\000\306\377\000\271\276\377\000\000\314\377'
-    slot+='\000\000\000\000\001\000\000\000\001\000\002\000\202\000\000\000'
-    {
-        printf 'KOVSKCF1'
-        for _ in 1 2 3 4 5; do printf '%b' "$slot"; done
-        printf '\000\000\000\000\002\000\000\000'
-    } >"$1"
-}
 
 if "$bin/tools/skyfill-monitor" list | grep -q '^Kova Gradient [1-8]'; then
     fail "copies of this user are already publishing; stop them first"
 fi
-write_presets "$work/churn.skf"
-for i in $(seq "$copies"); do
-    dir="$work/copy$i"
-    mkdir "$dir"
-    write_presets "$dir/default.skf"
-    (cd "$dir" && { exec "$skyfill" --headless --presets-dir "$dir" --size "$size" \
-        --rate "$rate" >"$dir/out.log" 2>"$dir/err.log" </dev/null & echo $! >"$dir/pid"; })
-    pids+=("$(cat "$dir/pid")")
-done
+write_look_presets "$work/churn.skf"
+start_copies "$copies" "$work" "$skyfill" --size "$size" --rate "$rate"
+settle_copies "$work"
 
-# Each copy's log names its number once its source exists; from here on in number order.
+# From here on in number order.
 declare -a order
-deadline=$((SECONDS + 60))
-for i in $(seq "$copies"); do
-    log="$work/copy$i/err.log"
-    pid=${pids[$((i - 1))]}
-    while [ -z "$(settled_number "$log")" ]; do
-        kill -0 "$pid" 2>/dev/null || { cat "$log" >&2; fail "copy $i (pid $pid) ended"; }
-        [ "$SECONDS" -lt "$deadline" ] || fail "copy $i (pid $pid) did not settle its number"
-        sleep 0.2
-    done
-    grep -q 'built-in stand-in is publishing' "$log" ||
-        fail "copy $i loaded a vendor NDI runtime (see $skyfill --check)"
-    n=$(settled_number "$log")
+for i in "${!pids[@]}"; do
+    pid=${pids[$i]} n=${numberOf[${pids[$i]}]}
+    grep -q 'built-in stand-in is publishing' "$work/copy$((i + 1))/err.log" ||
+        fail "copy $((i + 1)) loaded a vendor NDI runtime (see $skyfill --check)"
     [ -z "${order[n]:-}" ] || fail "copies with pids ${order[n]} and $pid both took number $n"
     order[n]=$pid
 done
