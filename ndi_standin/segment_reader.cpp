@@ -30,6 +30,7 @@ int64_t MonotonicNs() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
+
 // A segment whose header never became valid is left over from a creator that died
 // between creating and filling it; this long after creation it is considered stale.
 constexpr int64_t kUnfinishedSegmentSeconds = 5;

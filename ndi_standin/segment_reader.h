@@ -46,9 +46,9 @@ public:
     enum class Outcome { Read, NotReady, Damaged, Busy };
 
     // A consistent copy of the header, and of the frame when `frame` is given. NotReady
-    // while the owner has not filled it in, Busy when the owner kept changing it for
-    // a quarter of a second (a frame is copied in much sooner), Damaged (with a one-line `problem`)
-    // when its fields contradict each other or the object's size.
+    // while the owner has not filled it in, Busy when the owner kept changing it for a
+    // quarter of a second (a frame is copied in much sooner), Damaged (with a one-line
+    // `problem`) when its fields contradict each other or the object's size.
     Outcome Read(SourceInfo& info, std::vector<uint8_t>* frame = nullptr,
                  std::string* problem = nullptr) const;
 

@@ -1,6 +1,7 @@
 #include "render/uyvy_to_bgrx.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr double kGreenPerCb = -kPerC * kBlue * (1 - kBlue) / kGreen;
 constexpr double kGreenPerCr = -kPerC * kRed * (1 - kRed) / kGreen;
 
 uint8_t Channel(double value) {
-    return static_cast<uint8_t>(std::clamp(value, 0.0, 255.0) + 0.5);
+    return static_cast<uint8_t>(std::lround(std::clamp(value, 0.0, 255.0)));
 }
 
 } // namespace
