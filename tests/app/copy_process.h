@@ -13,13 +13,18 @@
 #include <functional>
 #include <memory>
 
+// True as soon as `done` is; asked once more after it came, a condition that does not
+// stay true (a frame count read twice) could turn it into a failure.
 inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
     QElapsedTimer clock;
     clock.start();
-    while (!done() && clock.elapsed() < milliseconds) {
+    while (!done()) {
+        if (clock.elapsed() >= milliseconds) {
+            return false;
+        }
         QTest::qWait(20);
     }
-    return done();
+    return true;
 }
 
 struct Copy {
