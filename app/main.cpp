@@ -1,11 +1,13 @@
 #include "app/command_line.h"
 #include "app/copy_run.h"
+#include "app/huge_page_malloc.h"
 
 #include <cstdlib>
 #include <string_view>
 #include <utility>
 
 int main(int argc, char** argv) {
+    RestartWithHugePageMalloc(argv);
     CommandLineChoices choices;
     if (const std::optional<int> status = RunCommandLine(argc, argv, choices)) {
         return *status;

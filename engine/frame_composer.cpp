@@ -22,8 +22,8 @@ GradientParams GradientOf(const GeneratorSettings& settings) {
 } // namespace
 
 FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings)
-    : m_settings(settings), m_store(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes, 1))),
-      m_uyvyStore(static_cast<uint8_t*>(std::calloc(frame_limits::kMaxBytes / 2, 1))),
+    : m_settings(settings), m_store(AllocateLargeMemory(frame_limits::kMaxBytes)),
+      m_uyvyStore(AllocateLargeMemory(frame_limits::kMaxBytes / 2)),
       m_band(static_cast<uint8_t*>(
           std::calloc(static_cast<size_t>(kBandRows) * frame_limits::kMaxWidth * 4, 1))) {
     if (!m_store || !m_uyvyStore || !m_band) {

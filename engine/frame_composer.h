@@ -5,6 +5,7 @@
 #include "engine/generator_settings.h"
 #include "engine/settings_exchange.h"
 #include "render/image_buffer.h"
+#include "render/large_memory.h"
 
 #include <atomic>
 #include <cstdint>
@@ -98,8 +99,8 @@ private:
     void ShowFrame(int32_t width, int32_t height);
 
     const SettingsExchange<GeneratorSettings>& m_settings;
-    std::unique_ptr<uint8_t, FreeStore> m_store;
-    std::unique_ptr<uint8_t, FreeStore> m_uyvyStore;
+    LargeMemory m_store;
+    LargeMemory m_uyvyStore;
     // One band's BGRX rows on their way to the UYVY store.
     std::unique_ptr<uint8_t, FreeStore> m_band;
     std::atomic<FrameViewer*> m_viewer{nullptr};

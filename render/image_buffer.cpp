@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <utility>
 
 namespace {
@@ -15,8 +14,8 @@ bool StoreSizeFits(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w * h <= std::numeric_limits<int32_t>::max() / 4;
 }
 
-std::unique_ptr<uint8_t[]> NewStore(std::size_t bytes) {
-    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]);
+LargeMemory NewStore(std::size_t bytes) {
+    return AllocateLargeMemory(bytes);
 }
 
 uint32_t LoadPixel(const uint8_t* p) {

@@ -2,6 +2,7 @@
 
 #include "render/blend.h"
 #include "render/frame_rows.h"
+#include "render/large_memory.h"
 #include "render/pixel_picture.h"
 
 #include <cstdint>
@@ -32,7 +33,7 @@ public:
     PixelPicture m_fileImage;      // the decoded image file; empty until one loads
     PixelPicture m_resourceBitmap; // the program's own picture; empty until one loads
     int32_t m_resourceId = 0;
-    std::unique_ptr<uint8_t[]> m_pixels;
+    LargeMemory m_pixels;
     bool m_loaded = false; // once the store has held a picture; never reset
 
     // Takes a decoded resource picture as the kept source and fills the store from it at

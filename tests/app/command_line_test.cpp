@@ -2,6 +2,7 @@
 // not exist is named wherever no window may be made: a GUI application object would
 // abort on it, while --check, --help, --version and mistakes need none.
 
+#include "app/huge_page_malloc.h"
 #include "presets/preset_file.h"
 #include "tests/app/copy_process.h"
 #include "tests/session/notify_listener.h"
@@ -64,6 +65,16 @@ bool LinkerFindsARuntime() {
         }
     }
     return false;
+}
+
+// The user's own malloc settings are kept, and their own word on huge pages stands.
+TEST(HugePageMalloc, AddsTheTunableToWhatIsSetUnlessItIsThere) {
+    EXPECT_EQ(TunablesWithHugePages(nullptr), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(TunablesWithHugePages(""), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3:glibc.malloc.hugetlbx=2"),
+              "glibc.malloc.check=3:glibc.malloc.hugetlbx=2:glibc.malloc.hugetlb=1");
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.check=3:glibc.malloc.hugetlb=0"), std::nullopt);
+    EXPECT_EQ(TunablesWithHugePages("glibc.malloc.hugetlb=1"), std::nullopt);
 }
 
 TEST(CommandLine, CheckNamesTheRuntimeThatLoadsAndExitsZeroOrOneWithout) {
@@ -366,6 +377,19 @@ TEST_F(ServiceStart, PublishesTheChosenFormatAndSlotFromTheGivenPresetsAndSendsU
     QFile maps(QStringLiteral("/proc/%1/maps").arg(copy.process->processId()));
     ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
     EXPECT_FALSE(maps.readAll().contains("/platforms/libq"));
+    // Started again with malloc's huge pages on, under its own name still.
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(copy.process->processId()));
+    ASSERT_TRUE(comm.open(QIODevice::ReadOnly));
+    EXPECT_EQ(comm.readAll(), "skyfill\n");
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(copy.process->processId()));
+    ASSERT_TRUE(smaps.open(QIODevice::ReadOnly));
+    const QByteArray areas = smaps.readAll();
+    const qsizetype heap = areas.indexOf("[heap]");
+    ASSERT_GE(heap, 0);
+    const qsizetype flags = areas.indexOf("VmFlags:", heap);
+    EXPECT_TRUE(areas.mid(flags, areas.indexOf('\n', flags) - flags).contains(" hg"));
+#endif
     QList<QByteArray> first;
     ASSERT_TRUE(WaitFor([&] { return (first = Listing()).size() >= 5 && first[4].toLong() > 0; }))
         << copy.ReadErrors().constData();

@@ -2,10 +2,12 @@
 // the kept source, the mask's alpha and flips, and the picture box's view.
 
 #include "render/box_view.h"
+#include "render/large_memory.h"
 #include "render/resample.h"
 #include "tests/render/picture_test_support.h"
 
 #include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,6 +110,23 @@ TEST(TakeStore, HandsOverARescaleDoneElsewhere) {
     EXPECT_EQ(spare.ByteSize(), 0);
     mask.TakeStore(mask); // a no-op, not a loss
     EXPECT_TRUE(StoreOf(mask) == StoreOf(inPlace));
+}
+
+// A frame's memory starts on a huge-page boundary, so that the kernel can back all of it
+// with huge pages, and it reads as zero throughout like calloc's.
+TEST(LargeMemory, FramesStartOnAHugePageAndAllBlocksAreZeroedToTheirEnd) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    for (const std::size_t bytes : {std::size_t{1}, std::size_t{4096} * 3 + 5, kHugePage - 1,
+                                    kHugePage, 1920 * 1080 * 4 + std::size_t{1}}) {
+        const LargeMemory block = AllocateLargeMemory(bytes);
+        ASSERT_NE(block, nullptr) << bytes;
+        if (bytes >= kHugePage) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(block.get()) % kHugePage, 0u) << bytes;
+        }
+        EXPECT_EQ(std::count(block.get(), block.get() + bytes, 0), static_cast<long>(bytes));
+        std::memset(block.get(), 0xA5, bytes);
+    }
+    EXPECT_EQ(AllocateLargeMemory(SIZE_MAX - 4096), nullptr);
 }
 
 TEST(Resample, SameSizeIsACopyAndUniformStaysUniform) {
