@@ -10,6 +10,7 @@
 // Blocks of 2 MiB and more are therefore mapped 2 MiB-aligned and offered to the kernel as
 // transparent huge pages. That is only a hint: with THP off, or no huge page to spare, the
 // memory is ordinary pages. Pages are faulted in as they are first touched, as with calloc.
+// Under AddressSanitizer every block is calloc's.
 struct LargeMemoryRelease {
     std::size_t bytes = 0;
     void operator()(uint8_t* p) const;
