@@ -31,7 +31,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 case $copies in '' | *[!0-9]*) usage ;; esac
-[ "$copies" -ge 1 ] && [ "$copies" -le 8 ] || usage
+if [ "$copies" -lt 1 ] || [ "$copies" -gt 8 ]; then usage; fi
 bin=$(cd "$bin" && pwd)
 for program in app/skyfill control/skyfill-control; do
     [ -x "$bin/$program" ] || fail "$bin/$program is missing; build it first"
@@ -43,7 +43,10 @@ if [ -z "${SKYFILL_CONTROL_LOAD_BUS:-}" ]; then
         --bin "$bin" ${runtime:+--runtime "$runtime"}
 fi
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM NDI_RUNTIME_DIR_V6 NDI_RUNTIME_DIR_V5
-[ -z "$runtime" ] || export NDI_RUNTIME_DIR_V6=$(cd "$runtime" && pwd)
+if [ -n "$runtime" ]; then
+    NDI_RUNTIME_DIR_V6=$(cd "$runtime" && pwd)
+    export NDI_RUNTIME_DIR_V6
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/skyfill-control-load.XXXXXX")
 export XDG_CONFIG_HOME=$work/config SKYFILL_STANDIN_SCOPE=controlload$$
 pids=()
