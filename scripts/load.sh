@@ -9,7 +9,8 @@
 # unchanging frame of the same format through the same runtime: that floor's CPU share
 # is printed, and each copy's as a ratio to it (/floor). A second floor sends the copies'
 # own picture, drawn beforehand: the ratio to it (/look) is what Skyfill adds to what the
-# runtime spends on that picture. Usage:
+# runtime spends on that picture. Copies sending another format than BGRX have a BGRX
+# floor beside them as well (/bgrx; in a BGRX run it is the floor). Usage:
 #   scripts/load.sh N [--size WxH] [--rate RATE] [--pixel-format bgrx|uyvy]
 #                     [--runtime DIR [--receive]] [--window SECONDS] [--warmup SECONDS]
 #                     [--bin DIR]
@@ -125,9 +126,10 @@ pids=()
 receiver=""
 floorPid=""
 lookPid=""
+bgrxPid=""
 cleanup() {
     local pid
-    for pid in $floorPid $lookPid; do
+    for pid in $floorPid $lookPid $bgrxPid; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -253,6 +255,10 @@ if [ -x "$floor" ]; then
     "$floor" "$size" "$rate" "$pixels" "$window" 0 --look "$work/copy1/default.skf" \
         >"$work/look.out" 2>"$work/look.err" &
     lookPid=$!
+    if [ "$pixels" != bgrx ]; then
+        "$floor" "$size" "$rate" bgrx "$window" 0 >"$work/bgrx.out" 2>"$work/bgrx.err" &
+        bgrxPid=$!
+    fi
 fi
 declare -A cpuStart cpuEnd framesStart framesEnd
 for pid in "${pids[@]}"; do
@@ -267,13 +273,19 @@ for pid in "${pids[@]}"; do
     framesEnd[$pid]=$(frames_of "$pid")
 done
 t1=$(date +%s.%N)
-floorCpu="" lookCpu=""
+floorCpu="" lookCpu="" bgrxCpu=""
+floor_cpu() { sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$1"; }
 if [ -n "$floorPid" ]; then
     wait "$floorPid" || fail "the floor failed: $(cat "$work/floor.err")"
     wait "$lookPid" || fail "the look's floor failed: $(cat "$work/look.err")"
-    floorPid="" lookPid=""
-    floorCpu=$(sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$work/floor.out")
-    lookCpu=$(sed -n 's/^floor .*: \([0-9.]*\)% of one core.*/\1/p' "$work/look.out")
+    floorCpu=$(floor_cpu "$work/floor.out")
+    lookCpu=$(floor_cpu "$work/look.out")
+    bgrxCpu=$floorCpu
+    if [ -n "$bgrxPid" ]; then
+        wait "$bgrxPid" || fail "the BGRX floor failed: $(cat "$work/bgrx.err")"
+        bgrxCpu=$(floor_cpu "$work/bgrx.out")
+    fi
+    floorPid="" lookPid="" bgrxPid=""
 fi
 
 listed=$("$monitor" list)
@@ -299,11 +311,11 @@ done
 
 # Fields: copy pid frames0 ns0 frames1 ns1 ticks0 ticks1 rssKiB anonKiB size rate
 printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v floor="$floorCpu" \
-    -v look="$lookCpu" '
+    -v look="$lookCpu" -v bgrx="$bgrxCpu" '
     BEGIN {
         span = t1 - t0
-        printf "%-5s %-8s %-19s %8s %8s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps",
-            "cpu%", "/floor", "/look", "rss MB", "anon MB"
+        printf "%-5s %-8s %-19s %8s %8s %8s %8s %8s %8s %8s\n", "copy", "pid", "format", "fps",
+            "cpu%", "/floor", "/look", "/bgrx", "rss MB", "anon MB"
     }
     {
         fps = $6 > $4 ? ($5 - $3) * 1e9 / ($6 - $4) : 0
@@ -312,13 +324,14 @@ printf '%s' "$rows" | sort -n | awk -v hz="$ticks" -v t0="$t0" -v t1="$t1" -v fl
         anon = $10 / 1024
         ratio = floor > 0 ? sprintf("%.2f", cpu / floor) : "-"
         lookRatio = look > 0 ? sprintf("%.2f", cpu / look) : "-"
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8.1f %8.1f\n", $1, $2, $11 " " $12, fps,
-            cpu, ratio, lookRatio, rss, anon
+        bgrxRatio = bgrx > 0 ? sprintf("%.2f", cpu / bgrx) : "-"
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8s %8.1f %8.1f\n", $1, $2, $11 " " $12, fps,
+            cpu, ratio, lookRatio, bgrxRatio, rss, anon
         tf += fps; tc += cpu; tr += rss; ta += anon
     }
     END {
-        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8.1f %8.1f\n", "total", "", "", tf, tc, "",
-            "", tr, ta
+        printf "%-5s %-8s %-19s %8.2f %8.1f %8s %8s %8s %8.1f %8.1f\n", "total", "", "", tf, tc,
+            "", "", "", tr, ta
         printf "window %.2f s\n", span
     }'
 model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
@@ -333,6 +346,7 @@ echo "look: full screen, rotating clockwise, clouds on, preview on; warm-up $war
 echo "runtime: ${runtime:-built-in stand-in}; pixel format: $pixels"
 if [ -n "$floorCpu" ]; then
     cat "$work/floor.out" "$work/look.out"
+    [ "$pixels" = bgrx ] || cat "$work/bgrx.out"
 else
     echo "floor: not measured ($floor is not built)"
 fi
