@@ -5,8 +5,9 @@
 
 // glibc's malloc asks for transparent huge pages only when its tunable says so, and it
 // reads its tunables once, before main. The NDI runtime allocates its frame-sized working
-// buffers with malloc and walks them on every frame; on huge pages a copy sending
-// 1920 x 1080 spends about a fifth less CPU.
+// buffers with malloc and walks them on every frame; with them on huge pages too, a copy
+// sending 1920 x 1080 BGRX spent about an eighth less CPU than with only its own frames
+// on huge pages.
 
 // The GLIBC_TUNABLES value that adds the huge-page tunable to `current` (unset when
 // null), or nothing when `current` already names that tunable: the user's own setting,
