@@ -45,7 +45,11 @@ void ConvertRowsToUyvyReference(const uint8_t* bgrx, int32_t width, int32_t rows
 void ConvertRowsToUyvyWith(CpuPath path, const uint8_t* bgrx, int32_t width, int32_t rows,
                            uint8_t* uyvy) {
 #ifdef SKYFILL_RENDER_X86
-    if (path == CpuPath::Avx2 || path == CpuPath::Avx512) {
+    if (path == CpuPath::Avx512) {
+        uyvy_detail::ConvertRowsAvx512(bgrx, width, rows, uyvy);
+        return;
+    }
+    if (path == CpuPath::Avx2) {
         uyvy_detail::ConvertRowsAvx2(bgrx, width, rows, uyvy);
         return;
     }

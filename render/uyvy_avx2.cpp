@@ -3,36 +3,27 @@
 // bytes.
 
 #include "render/uyvy_rows.h"
+#include "render/uyvy_weights.h"
 
 #include <immintrin.h>
 
 namespace {
 
-// One weighted sum per pixel of eight BGRX pixels: madd pairs (B, G) and (R, X) with
-// 16-bit weights, hadd joins the pair, and the pixels come out in order.
-inline __m256i Sums(__m256i low, __m256i high, __m256i weights) {
-    return _mm256_hadd_epi32(_mm256_madd_epi16(low, weights), _mm256_madd_epi16(high, weights));
-}
-
-// Weights for an even pixel, then for an odd one: each unpacked half holds such a pair.
-inline __m256i Weights(int b0, int g0, int r0, int b1, int g1, int r1) {
-    return _mm256_setr_epi16(b0, g0, r0, 0, b1, g1, r1, 0, b0, g0, r0, 0, b1, g1, r1, 0);
-}
-
-// Eight pixels as eight 16-bit words: the chroma byte (U for even pixels, V for odd) low,
-// luma high, which is U Y V Y in memory.
+// Eight pixels as eight 32-bit lanes whose low word is U Y or V Y in memory order (see
+// uyvy_weights.h).
 inline __m256i Words(const uint8_t* bgrx) {
-    const __m256i zero = _mm256_setzero_si256();
     const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bgrx));
-    const __m256i low = _mm256_unpacklo_epi8(pixels, zero);
-    const __m256i high = _mm256_unpackhi_epi8(pixels, zero);
-    const __m256i y =
-        _mm256_add_epi32(_mm256_srai_epi32(Sums(low, high, Weights(16, 158, 46, 16, 158, 46)), 8),
-                         _mm256_set1_epi32(16));
-    // U of each even pixel, V of each odd one: all a pair needs.
-    const __m256i chroma = _mm256_add_epi32(
-        _mm256_srai_epi32(Sums(low, high, Weights(112, -87, -26, -10, -102, 112)), 8),
-        _mm256_set1_epi32(128));
+    const __m256i bytes = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i blueRed = _mm256_and_si256(pixels, bytes);
+    const __m256i greenX = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), bytes);
+    auto sum = [&](uint64_t blueRedWeights, uint64_t greenWeights, int offset) {
+        const __m256i weighted = _mm256_add_epi32(
+            _mm256_madd_epi16(blueRed, _mm256_set1_epi64x(static_cast<long long>(blueRedWeights))),
+            _mm256_madd_epi16(greenX, _mm256_set1_epi64x(static_cast<long long>(greenWeights))));
+        return _mm256_add_epi32(_mm256_srai_epi32(weighted, 8), _mm256_set1_epi32(offset));
+    };
+    const __m256i y = sum(uyvy_weights::kLumaBlueRed, uyvy_weights::kLumaGreen, 16);
+    const __m256i chroma = sum(uyvy_weights::kChromaBlueRed, uyvy_weights::kChromaGreen, 128);
     return _mm256_or_si256(chroma, _mm256_slli_epi32(y, 8));
 }
 
