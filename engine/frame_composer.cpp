@@ -24,8 +24,7 @@ GradientParams GradientOf(const GeneratorSettings& settings) {
 FrameComposer::FrameComposer(const SettingsExchange<GeneratorSettings>& settings)
     : m_settings(settings), m_store(AllocateLargeMemory(frame_limits::kMaxBytes)),
       m_uyvyStore(AllocateLargeMemory(frame_limits::kMaxBytes / 2)),
-      m_band(static_cast<uint8_t*>(
-          std::calloc(static_cast<size_t>(kBandRows) * frame_limits::kMaxWidth * 4, 1))) {
+      m_band(AllocateLargeMemory(static_cast<size_t>(kBandRows) * frame_limits::kMaxWidth * 4)) {
     if (!m_store || !m_uyvyStore || !m_band) {
         throw std::bad_alloc();
     }

@@ -9,8 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -92,17 +90,13 @@ private:
     // Rows of a band the frame is drawn in: a few hundred kilobytes at the widest.
     static constexpr int32_t kBandRows = 32;
 
-    struct FreeStore {
-        void operator()(uint8_t* p) const { std::free(p); }
-    };
-
     void ShowFrame(int32_t width, int32_t height);
 
     const SettingsExchange<GeneratorSettings>& m_settings;
     LargeMemory m_store;
     LargeMemory m_uyvyStore;
     // One band's BGRX rows on their way to the UYVY store.
-    std::unique_ptr<uint8_t, FreeStore> m_band;
+    LargeMemory m_band;
     std::atomic<FrameViewer*> m_viewer{nullptr};
     std::atomic<bool> m_previewOnce{false};
     ImageBuffer m_logo;
